@@ -1,0 +1,74 @@
+#include "platform/application.h"
+
+#include "platform/errors.h"
+
+#include <QFont>
+#include <QMessageBox>
+
+#include <exception>
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    // The windows were laid out for a narrow sans serif; Liberation Sans has Arial's widths.
+    for (const char* family : {"MS Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2"})
+        QFont::insertSubstitutions(QString::fromLatin1(family),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                    QStringLiteral("DejaVu Sans")});
+    setApplicationName(QStringLiteral("tallowmere"));
+    setQuitOnLastWindowClosed(true);
+}
+
+TApplication::~TApplication() = default;
+
+TApplication* TApplication::instance()
+{
+    return qobject_cast<TApplication*>(QCoreApplication::instance());
+}
+
+void TApplication::setTitle(const QString& title)
+{
+    m_title = title;
+    setApplicationDisplayName(title);
+}
+
+void TApplication::Terminate()
+{
+    m_terminated = true;
+    quit();
+}
+
+void TApplication::ShowException(const QString& message)
+{
+    if (m_recorder) {
+        m_recorder(QStringLiteral("error"), message);
+        return;
+    }
+    QMessageBox::critical(activeWindow(), m_title, message);
+}
+
+void TApplication::MessageBox(const QString& message)
+{
+    if (m_recorder) {
+        m_recorder(QStringLiteral("message"), message);
+        return;
+    }
+    QMessageBox::information(activeWindow(), m_title, message);
+}
+
+void TApplication::guarded(const std::function<void()>& fn)
+{
+    try {
+        fn();
+    } catch (const TmError& e) {
+        ShowException(e.text());
+    } catch (const std::exception& e) {
+        ShowException(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    bool result = false;
+    guarded([&] { result = QApplication::notify(receiver, event); });
+    return result;
+}

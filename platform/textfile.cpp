@@ -1,0 +1,171 @@
+#include "platform/textfile.h"
+
+#include "platform/errors.h"
+
+#include <QByteArray>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace textfile {
+
+namespace {
+
+[[noreturn]] void fail(const QString& what, const QString& path, int error)
+{
+    throw EInOutError(QStringLiteral("%1 '%2': %3").arg(what, path, osReason(error)), error);
+}
+
+QByteArray encode(const QStringList& lines)
+{
+    QByteArray data;
+    for (const QString& line : lines) {
+        data += line.toLocal8Bit();
+        data += "\r\n";
+    }
+    return data;
+}
+
+class Fd
+{
+public:
+    Fd(const QString& path, int flags, const char* what) : m_path(path)
+    {
+        do {
+            m_fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0666);
+        } while (m_fd < 0 && errno == EINTR);
+        if (m_fd < 0)
+            fail(QString::fromLatin1(what), path, errno);
+    }
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+
+    void writeAll(const QByteArray& data)
+    {
+        qsizetype done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::write(m_fd, data.constData() + done, size_t(data.size() - done));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                fail(QStringLiteral("Cannot write to"), m_path, errno);
+            }
+            done += n;
+        }
+    }
+    // Closing can report a delayed write failure (full disk on some file systems).
+    void close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        if (::close(fd) != 0 && errno != EINTR)
+            fail(QStringLiteral("Cannot close"), m_path, errno);
+    }
+    int fd() const { return m_fd; }
+
+private:
+    QString m_path;
+    int m_fd = -1;
+};
+
+QStringList splitLines(const QByteArray& data, int maxLines)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    while (start < data.size() && (maxLines < 0 || lines.size() < maxLines)) {
+        qsizetype end = data.indexOf('\n', start);
+        const bool last = end < 0;
+        if (last)
+            end = data.size();
+        qsizetype stop = end;
+        if (stop > start && data[stop - 1] == '\r')
+            --stop;
+        lines += QString::fromLocal8Bit(data.constData() + start, stop - start);
+        start = last ? data.size() : end + 1;
+    }
+    return lines;
+}
+
+} // namespace
+
+QString osReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QStringList readLines(const QString& path)
+{
+    return readFirstLines(path, -1);
+}
+
+QStringList readFirstLines(const QString& path, int maxLines)
+{
+    Fd file(path, O_RDONLY, "Cannot open");
+    QByteArray data;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(file.fd(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail(QStringLiteral("Cannot read"), path, errno);
+        }
+        if (n == 0)
+            break;
+        data.append(buffer, n);
+        if (maxLines >= 0 && data.count('\n') >= maxLines)
+            break;
+    }
+    return splitLines(data, maxLines);
+}
+
+void rewriteLines(const QString& path, const QStringList& lines)
+{
+    Fd file(path, O_WRONLY | O_CREAT | O_TRUNC, "Cannot create");
+    file.writeAll(encode(lines));
+    file.close();
+}
+
+void createIfMissing(const QString& path)
+{
+    Fd file(path, O_WRONLY | O_CREAT, "Cannot create");
+    file.close();
+}
+
+void appendLines(const QString& path, const QStringList& lines)
+{
+    // Root may write files that carry no write permission; the operator meant them read-only.
+    if (exists(path) && isReadOnly(path))
+        fail(QStringLiteral("Cannot append to"), path, EACCES);
+    Fd file(path, O_WRONLY | O_CREAT | O_APPEND, "Cannot open");
+    file.writeAll(encode(lines));
+    file.close();
+}
+
+bool exists(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+bool isReadOnly(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0)
+        return true;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return true;
+    return ::access(name.constData(), W_OK) != 0;
+}
+
+} // namespace textfile

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs everything the build, the program and the test beds need on Debian 12.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+packages=(
+    build-essential cmake ninja-build pkg-config git
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-gtk-platformtheme
+    libsmbclient-dev
+    fonts-liberation fonts-dejavu-core
+    libgtest-dev libgmock-dev libbenchmark-dev
+    # test beds: namespaces, a real Samba server and its client, a virtual display
+    iproute2 iputils-ping procps samba smbclient xvfb xauth xdotool x11-utils
+    xdg-utils appstream desktop-file-utils file
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -qq
+    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# The distribution's smbd service would hold port 445 and the test beds start their own.
+if command -v systemctl >/dev/null 2>&1 && systemctl is-active --quiet smbd 2>/dev/null; then
+    $SUDO systemctl stop smbd nmbd 2>/dev/null || true
+fi
