@@ -43,7 +43,27 @@ void TApplication::ShowException(const QString& message)
         m_recorder(QStringLiteral("error"), message);
         return;
     }
+    if (m_showing.contains(message))
+        return;
+    m_showing.append(message);
     QMessageBox::critical(activeWindow(), m_title, message);
+    m_showing.removeOne(message);
+}
+
+void TApplication::setBusyCursor(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        setOverrideCursor(Qt::WaitCursor);
+    else
+        restoreOverrideCursor();
+}
+
+void TApplication::ShowExceptionLater(const QString& message)
+{
+    QMetaObject::invokeMethod(this, [this, message] { ShowException(message); }, Qt::QueuedConnection);
 }
 
 void TApplication::MessageBox(const QString& message)

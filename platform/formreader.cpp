@@ -1,6 +1,7 @@
 #include "platform/formreader.h"
 
 #include "platform/errors.h"
+#include "platform/memo.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -46,6 +47,13 @@ public Q_SLOTS:
     {
         if (on)
             m_handler(m_sender);
+    }
+    // A menu entry's check mark is set by its handler; undo the toggle Qt made on the click.
+    void fireMenuItem(bool checked)
+    {
+        if (auto* action = qobject_cast<QAction*>(m_sender); action && action->isCheckable())
+            action->setChecked(!checked);
+        m_handler(m_sender);
     }
 
 protected:
@@ -110,6 +118,7 @@ QHash<QString, FormReader::Factory>& factories()
         widget("QTableWidget", static_cast<QTableWidget*>(nullptr));
         widget("QMenuBar", static_cast<QMenuBar*>(nullptr));
         widget("QMenu", static_cast<QMenu*>(nullptr));
+        widget("TMemo", static_cast<TMemo*>(nullptr));
         t.insert(QStringLiteral("QComboBox"), [](QWidget* parent) -> QObject* {
             auto* box = new QComboBox(parent);
             box->setEditable(true);
@@ -207,12 +216,14 @@ private:
 
     void readChildren(const QDomElement& element, QWidget* widget)
     {
+        // Menu entries first, so that menus anywhere in the description can list them.
+        for (QDomElement child = element.firstChildElement(QStringLiteral("action")); !child.isNull();
+             child = child.nextSiblingElement(QStringLiteral("action")))
+            readAction(child, widget);
         for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
             const QString tag = child.tagName();
             if (tag == QLatin1String("widget") || tag == QLatin1String("object"))
                 readObject(child, widget);
-            else if (tag == QLatin1String("action"))
-                readAction(child, widget);
         }
         // Menus list their entries after the entries are known.
         for (QDomElement child = element.firstChildElement(QStringLiteral("addaction")); !child.isNull();
@@ -411,7 +422,7 @@ private:
             w->setPalette(pal);
             return true;
         }
-        if (name == QLatin1String("lines")) {
+        if (name == QLatin1String("lines") && w->metaObject()->indexOfProperty("Lines") < 0) {
             const QString text = stringList(value).join(u'\n');
             if (auto* memo = qobject_cast<QPlainTextEdit*>(w))
                 memo->setPlainText(text);
@@ -436,6 +447,14 @@ private:
                 const QStringList widths = stringList(value);
                 for (int i = 0; i < widths.size() && i < grid->columnCount(); ++i)
                     grid->setColumnWidth(i, widths[i].toInt());
+                return true;
+            }
+            if (name == QLatin1String("fixedRows") || name == QLatin1String("fixedCols")) {
+                // Fixed rows and columns are ordinary cells drawn like headers; Qt's own
+                // headers are not used, so cell (0, 0) is addressed as in the stored window.
+                grid->horizontalHeader()->hide();
+                grid->verticalHeader()->hide();
+                grid->setProperty(name.toLatin1().constData(), value.text().toInt());
                 return true;
             }
             if (name == QLatin1String("defaultRowHeight")) {
@@ -557,15 +576,18 @@ private:
                 continue;
             auto* relay = new HandlerRelay(sender, fn);
             if (signal == QLatin1String("keyReleased()")) {
-                sender->installEventFilter(relay);
-                if (auto* box = qobject_cast<QComboBox*>(sender); box && box->lineEdit())
-                    box->lineEdit()->installEventFilter(relay);
+                // An editable combo box gets its keys in its line edit.
+                auto* box = qobject_cast<QComboBox*>(sender);
+                (box && box->lineEdit() ? static_cast<QObject*>(box->lineEdit()) : sender)->installEventFilter(relay);
                 continue;
             }
             const char* relaySlot = "fire()";
             if (signal == QLatin1String("checked()")) {
                 signal = QStringLiteral("toggled(bool)");
                 relaySlot = "fireIfTrue(bool)";
+            } else if (qobject_cast<QAction*>(sender) && signal == QLatin1String("triggered()")) {
+                signal = QStringLiteral("triggered(bool)");
+                relaySlot = "fireMenuItem(bool)";
             }
             const QByteArray sig = QMetaObject::normalizedSignature(signal.toLatin1().constData());
             const int signalIndex = sender->metaObject()->indexOfSignal(sig.constData());

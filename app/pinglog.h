@@ -1,0 +1,43 @@
+#pragma once
+// Text formats and arithmetic of the ping monitor and the analysis, kept apart from the window
+// so that they can be checked directly.
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+namespace pinglog {
+
+// "dd.mm.yyyy, hh:mm:ss" with the locale's time separator.
+QString timeStamp(const QDateTime& when);
+// The separator between hours, minutes and seconds in the user's locale.
+QChar timeSeparator();
+
+// "<stamp>, <host>, <n> bytes, <n>ms" and "<stamp>, <host>, <reason>".
+QString successLine(const QString& stamp, const QString& host, int dataSize, uint32_t roundTripMs);
+QString failureLine(const QString& stamp, const QString& host, const QString& reason);
+// The same without the stamp, as the analysis keeps its raw polls.
+QString failureText(const QString& host, const QString& reason);
+
+// A host text as part of a file name in the program's folder: every character that cannot
+// stand in a file name here ("/", NUL, control characters) becomes "_"; nothing else changes.
+QString fileNamePart(const QString& hostText);
+QString pingLogName(const QString& hostText);     // "quillnet_" + host + ".txt"
+QString analysisLogName(const QString& hostText); // "quillnet_analysis_" + host + ".txt"
+
+// The four scale captions beside a trend graph and its horizontal grid step.
+struct Scale
+{
+    int64_t top, threeQuarters, half, quarter, gridStep;
+};
+Scale scaleFor(int32_t maxVal);
+
+// Mean of a list of integer texts, rounded half up, when it holds more than two values and
+// their sum is above 0; nothing otherwise. The sum is 64-bit. Throws EConvertError for a line
+// that is not a number.
+std::optional<int32_t> runningAverage(const QStringList& values);
+
+} // namespace pinglog

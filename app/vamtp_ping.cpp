@@ -1,0 +1,196 @@
+// The Ping tab: single and continuous pinging, and the handling of every finished echo.
+
+#include "app/pinglog.h"
+#include "app/vamtp.h"
+#include "controls/VexTrend.h"
+#include "net/PingThrd.h"
+#include "platform/application.h"
+#include "platform/conv.h"
+#include "platform/errors.h"
+#include "platform/memo.h"
+#include "platform/textfile.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace {
+constexpr int kLogLimit = 1000;    // more lines than this are trimmed ...
+constexpr int kLogKeep = 999;      // ... to this many before the next line
+constexpr int kAverageWindow = 100;
+} // namespace
+
+void TForm1::stopContinuousPinging()
+{
+    Button1->raise();
+    Button2->lower();
+    CheckBox1->setChecked(false);
+}
+
+TPingThread* TForm1::startWorker(int32_t dataSize, bool resolveName)
+{
+    // Read every input first, so that a bad value leaves no worker behind.
+    const QString host = Edit3->text();
+    const int32_t timeOut = StrToInt(Label17->text()) * 1000;
+    const int32_t ttl = StrToInt(Label5->text());
+    auto* worker = new TPingThread();
+    appendWorkerId(worker->ThreadID());
+    worker->FreeOnTerminate = true;
+    worker->OnTerminate = [this](QObject* sender) { PingCompleted(sender); };
+    worker->HostText = host;
+    worker->TimeOutMs = timeOut;
+    worker->TimeToLive = ttl;
+    worker->ResolveName = resolveName;
+    worker->DataSize = dataSize;
+    worker->Resume();
+    return worker;
+}
+
+void TForm1::doPingClick(QObject*)
+{
+    newhost();
+    int32_t size = 0;
+    try {
+        size = StrToInt(Edit1->text());
+    } catch (const EConvertError&) {
+        // Stop the ticks too, or every tick would raise the same message again.
+        stopContinuousPinging();
+        throw;
+    }
+    if (size <= 0 || size >= 64001) {
+        stopContinuousPinging();
+        return;
+    }
+    if (CheckBox1->isChecked()) {
+        Button2->raise();
+        Button1->lower();
+    }
+    startWorker(size, CheckBox6->isChecked());
+}
+
+void TForm1::CheckBox1Click(QObject*)
+{
+    Timer1->setInterval(StrToInt(Label18->text()) * 1000);
+    if (CheckBox1->isChecked()) {
+        Timer1->start();
+        doPingClick(CheckBox1);
+    } else {
+        Timer1->stop();
+    }
+}
+
+void TForm1::Button1Click(QObject*)
+{
+    CheckBox1->setChecked(true);
+    Button2->raise();
+    Button1->lower();
+}
+
+void TForm1::Button2Click(QObject*)
+{
+    CheckBox1->setChecked(false);
+    Button1->raise();
+    Button2->lower();
+}
+
+void TForm1::TrackBar1Change(QObject*)
+{
+    Label5->setText(QString::number(TrackBar1->value()));
+}
+
+void TForm1::TrackBar2Change(QObject*)
+{
+    Label17->setText(QString::number(TrackBar2->value()));
+    // The interval always exceeds the time-out; a slider pushed up reports its own change.
+    TrackBar3->setMinimum(TrackBar2->value() + 1);
+}
+
+void TForm1::TrackBar3Change(QObject*)
+{
+    Label18->setText(QString::number(TrackBar3->value()));
+    Timer1->setInterval(TrackBar3->value() * 1000);
+}
+
+void TForm1::CheckBox5Click(QObject*)
+{
+    VexTrend2->setOptions(CheckBox5->isChecked() ? TVexTrend::TTrendOptions(TVexTrend::toTwin)
+                                                 : TVexTrend::TTrendOptions());
+}
+
+void TForm1::addLogLine(TMemo* memo, const QString& line)
+{
+    if (memo->Count() > kLogLimit)
+        memo->KeepLast(kLogKeep);
+    memo->Add(line);
+}
+
+void TForm1::PingCompleted(QObject* Sender)
+{
+    auto* worker = qobject_cast<TPingThread*>(Sender);
+    if (!worker)
+        return;
+    const auto runEntry = m_runWorkers.constFind(worker);
+    const bool ofRun = runEntry != m_runWorkers.constEnd();
+    const int32_t runSize = ofRun ? *runEntry : 0;
+    if (ofRun)
+        m_runWorkers.erase(runEntry);
+    if (TApplication::instance()->Terminated())
+        return;
+
+    doPing1->setEnabled(false);
+    try {
+        if (PageControl1->currentWidget() == TabSheet1)
+            pingBranch(worker);
+        else if (PageControl1->currentWidget() == TabSheet2)
+            analysisBranch(worker, ofRun, runSize);
+    } catch (const TmError& e) {
+        // Shown once this completion is over: a modal box here would run the next
+        // completions inside this one.
+        TApplication::instance()->ShowExceptionLater(e.text());
+    }
+    doPing1->setEnabled(true);
+}
+
+void TForm1::pingBranch(TPingThread* worker)
+{
+    const QString stamp = pinglog::timeStamp(QDateTime::currentDateTime());
+    QString line;
+    if (worker->EchoCount != 0) {
+        const auto rtt = int32_t(std::min<uint32_t>(worker->RoundTripMs, INT32_MAX));
+        VexTrend2->AddValue(rtt);
+        line = pinglog::successLine(stamp, worker->HostText, worker->ReplyDataSize, worker->RoundTripMs);
+        addLogLine(LogWindow, line);
+        const pinglog::Scale scale = pinglog::scaleFor(VexTrend2->MaxVal());
+        VexTrend2->setGridYstep(int32_t(scale.gridStep));
+        Label11->setText(QString::number(scale.top));
+        Label12->setText(QString::number(scale.threeQuarters));
+        Label13->setText(QString::number(scale.half));
+        Label14->setText(QString::number(scale.quarter));
+        Memo3->Add(QString::number(rtt));
+        // The average looks at the newest hundred only; older times are not kept at all.
+        Memo3->KeepLast(kAverageWindow);
+        if (CheckBox5->isChecked()) {
+            if (const auto average = pinglog::runningAverage(Memo3->lines()))
+                VexTrend2->AddTwinValue(*average);
+        }
+        if (CheckBox6->isChecked())
+            Edit4->setText(worker->ReplyHostName + QStringLiteral(", ") + worker->ReplyAddress);
+        else
+            Edit4->clear();
+    } else {
+        line = pinglog::failureLine(stamp, worker->HostText, worker->ErrorText);
+        addLogLine(LogWindow, line);
+        if (line.contains(QLatin1String("Bad destination"), Qt::CaseInsensitive))
+            Button2Click(worker);
+        VexTrend2->AddValue(0);
+    }
+    // The line is in the window and on the graph before the file is touched, so a file that
+    // cannot be written loses nothing but its own copy.
+    if (CheckBox2->isChecked())
+        textfile::appendLine(dataPath(pinglog::pingLogName(Edit3->text())), line);
+}

@@ -1,0 +1,116 @@
+#include "app/analysis.h"
+#include "app/pinglog.h"
+#include "platform/errors.h"
+
+#include <gtest/gtest.h>
+
+TEST(PingLog, LinesAndStamp)
+{
+    const QDateTime when(QDate(2026, 12, 6), QTime(21, 53, 11));
+    const QString stamp = pinglog::timeStamp(when);
+    const QChar sep = pinglog::timeSeparator();
+    EXPECT_EQ(stamp, QStringLiteral("06.12.2026, 21%153%111").arg(sep));
+    EXPECT_EQ(pinglog::timeStamp(QDateTime(QDate(33, 1, 2), QTime(3, 4, 5))),
+              QStringLiteral("02.01.0033, 03%104%105").arg(sep));
+    EXPECT_EQ(pinglog::successLine(QStringLiteral("S"), QStringLiteral("192.0.2.1"), 32, 12),
+              QStringLiteral("S, 192.0.2.1, 32 bytes, 12ms"));
+    // The host stands as typed, blanks included; an empty reason leaves the separator.
+    EXPECT_EQ(pinglog::failureLine(QStringLiteral("S"), QStringLiteral("h "), QStringLiteral("Request timed out")),
+              QStringLiteral("S, h , Request timed out"));
+    EXPECT_EQ(pinglog::failureLine(QStringLiteral("S"), QStringLiteral("h"), QString()), QStringLiteral("S, h, "));
+}
+
+TEST(PingLog, FileNamesStayInTheFolder)
+{
+    EXPECT_EQ(pinglog::pingLogName(QStringLiteral("192.0.2.1")), QStringLiteral("quillnet_192.0.2.1.txt"));
+    EXPECT_EQ(pinglog::pingLogName(QStringLiteral("host ")), QStringLiteral("quillnet_host .txt"));
+    EXPECT_EQ(pinglog::pingLogName(QStringLiteral("../x")), QStringLiteral("quillnet_.._x.txt"));
+    EXPECT_EQ(pinglog::analysisLogName(QStringLiteral("a/b")), QStringLiteral("quillnet_analysis_a_b.txt"));
+    EXPECT_EQ(pinglog::fileNamePart(QStringLiteral("a\tb\nc") + QChar(0) + QChar(0x7f)), QStringLiteral("a_b_c__"));
+    EXPECT_EQ(pinglog::fileNamePart(QStringLiteral("wörld.example")), QStringLiteral("wörld.example"));
+}
+
+TEST(PingLog, ScaleRoundsHalvesToEven)
+{
+    const pinglog::Scale s = pinglog::scaleFor(10);
+    EXPECT_EQ(s.top, 10);
+    EXPECT_EQ(s.threeQuarters, 8); // 7.5
+    EXPECT_EQ(s.half, 5);
+    EXPECT_EQ(s.quarter, 2);       // 2.5
+    EXPECT_EQ(s.gridStep, 1);      // 1.25
+    EXPECT_EQ(pinglog::scaleFor(4).gridStep, 0);
+    EXPECT_EQ(pinglog::scaleFor(20).gridStep, 2); // 2.5
+    EXPECT_EQ(pinglog::scaleFor(5).half, 2);
+    EXPECT_EQ(pinglog::scaleFor(7).half, 4);
+    EXPECT_EQ(pinglog::scaleFor(INT32_MAX).top, INT32_MAX);
+}
+
+TEST(PingLog, RunningAverageRoundsHalfUpFromTheThirdValue)
+{
+    auto avg = [](std::initializer_list<const char*> values) {
+        QStringList l;
+        for (const char* v : values)
+            l += QString::fromLatin1(v);
+        return pinglog::runningAverage(l);
+    };
+    EXPECT_EQ(avg({"3", "4", "5"}), 4); // 12 / 3 + 0.5 = 4.5, truncated
+    EXPECT_EQ(avg({"1", "2", "2", "5"}), 3); // 2.5 + 0.5
+    EXPECT_EQ(avg({"3", "4"}), std::nullopt);
+    EXPECT_EQ(avg({"0", "0", "0"}), std::nullopt);
+    // Sums beyond 32 bits do not wrap.
+    EXPECT_EQ(avg({"2147483647", "2147483647", "2147483647"}), INT32_MAX);
+    EXPECT_THROW(avg({"1", "x", "2"}), EConvertError);
+}
+
+TEST(Analysis, PollsGoToTheColumnOfTheirSize)
+{
+    analysis::Polls polls;
+    // A late 10-byte time-out arrives among the 100-byte replies.
+    for (int i = 0; i < 9; ++i) {
+        polls.texts += QStringLiteral("1");
+        polls.sizes += 10;
+    }
+    for (int i = 0; i < 5; ++i) {
+        polls.texts += QStringLiteral("2");
+        polls.sizes += 100;
+    }
+    polls.texts += QStringLiteral("h, Request timed out");
+    polls.sizes += 10;
+    for (int i = 0; i < 6; ++i) {
+        polls.texts += QStringLiteral("2");
+        polls.sizes += 100;
+    }
+    const auto columns = analysis::takeColumns(polls);
+    EXPECT_EQ(columns[0].size(), 10);
+    EXPECT_EQ(columns[0][9], QStringLiteral("h, Request timed out"));
+    EXPECT_EQ(columns[1], QStringList(10, QStringLiteral("2")));
+    EXPECT_EQ(columns[6], QStringList(10, QString()));
+    // The eleventh 100-byte reply stays for later.
+    EXPECT_EQ(polls.texts, QStringList({QStringLiteral("2")}));
+    EXPECT_EQ(polls.sizes, QList<int32_t>({100}));
+}
+
+TEST(Analysis, ColumnTotalsAndAverages)
+{
+    auto column = [](QStringList cells) { return analysis::interpretColumn(cells); };
+    const auto a = column({"20", "21", "22", "20", "19", "25", "20", "21", "22", "20"});
+    EXPECT_EQ(a.total, 210);
+    EXPECT_EQ(a.average, 21);
+    EXPECT_EQ(column({"25", "0", "0", "0", "0", "0", "0", "0", "0", "0"}).average, 2);
+    EXPECT_EQ(column({"35", "0", "0", "0", "0", "0", "0", "0", "0", "0"}).average, 4);
+    const auto mixed = column({"h, Request timed out", "h, Request timed out", "h, Request timed out", "10",
+                               "10", "10", "10", "10", "10", "10"});
+    EXPECT_EQ(mixed.total, 70);
+    EXPECT_EQ(mixed.average, 7);
+    EXPECT_EQ(mixed.cells[0], QStringLiteral("0"));
+    // Other failures, and polls that never came, count as 0 as well.
+    const auto failures = column({"h, Destination host unreachable", "h, TTL expired in transit", "h, General failure",
+                                  "h, ", "h, Bad Destination", "", "", "", "", "40"});
+    EXPECT_EQ(failures.total, 40);
+    EXPECT_EQ(failures.average, 4);
+    EXPECT_EQ(failures.cells, QStringList({"0", "0", "0", "0", "0", "0", "0", "0", "0", "40"}));
+    EXPECT_EQ(analysis::stepIndex(QStringLiteral("z")), 0);
+    EXPECT_EQ(analysis::stepIndex(QStringLiteral("t")), 6);
+    EXPECT_EQ(analysis::stepIndex(QStringLiteral("Z")), -1);
+    EXPECT_EQ(analysis::stepIndex(QStringLiteral("a")), -1);
+}
