@@ -198,7 +198,7 @@ bool copyPosix(const QString& sourcePath, LocalSource& source, const QString& ta
         return fail(reason, QStringLiteral("Cannot write '%1': %2").arg(target, osText(errno)));
     }
     if (plainWrites) {
-        // sendfile moved nothing; start over from where the descriptors stand.
+        // Go on from where sendfile left the file offsets (usually the start).
         std::unique_ptr<char[]> buffer(new char[1 << 20]);
         for (;;) {
             const ssize_t n = readFull(source.fd.get(), buffer.get(), 1 << 20);
