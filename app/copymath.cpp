@@ -1,0 +1,153 @@
+#include "app/copymath.h"
+
+#include "platform/conv.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+#include <limits>
+
+namespace copymath {
+
+namespace {
+
+constexpr long double kInt32Max = std::numeric_limits<int32_t>::max();
+constexpr long double kInt32Min = std::numeric_limits<int32_t>::min();
+
+QString twoDigits(int value)
+{
+    return QStringLiteral("%1").arg(value, 2, 10, QChar(u'0'));
+}
+
+} // namespace
+
+int32_t elapsedMs(const QDateTime& start, const QDateTime& end)
+{
+    const qint64 ms = start.msecsTo(end);
+    if (ms <= 0)
+        return 0;
+    return ms > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
+                                                    : int32_t(ms);
+}
+
+int32_t roundHalfEven(long double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= kInt32Max)
+        return std::numeric_limits<int32_t>::max();
+    if (value <= kInt32Min)
+        return std::numeric_limits<int32_t>::min();
+    const long double below = std::floor(value);
+    const long double fraction = value - below;
+    long double result = below;
+    if (fraction > 0.5L || (fraction == 0.5L && std::fmod(below, 2.0L) != 0))
+        result += 1;
+    return int32_t(result);
+}
+
+int32_t speedHundredths(int64_t sizeBytes, int32_t elapsedMs, int64_t unitDivisor)
+{
+    if (elapsedMs <= 0 || unitDivisor <= 0)
+        return 0;
+    const long double speed =
+        static_cast<long double>(sizeBytes) / elapsedMs * 800000.0L / unitDivisor;
+    return roundHalfEven(speed);
+}
+
+QString shortestFloatText(long double value, const QLocale& locale)
+{
+    // Qt's own conversion ignores the C library's locale, so the separator is swapped here.
+    QString text = QString::number(static_cast<double>(value), 'g', 15);
+    text.replace(u'.', locale.decimalPoint());
+    return text;
+}
+
+ScaleLabels timeScaleLabels(int32_t maxVal)
+{
+    const long double m = maxVal;
+    ScaleLabels labels;
+    labels.top = QString::number(maxVal);
+    labels.threeQuarter = QString::number(roundHalfEven(m / 4 * 3));
+    labels.half = QString::number(roundHalfEven(m / 2));
+    labels.quarter = QString::number(roundHalfEven(m / 4));
+    labels.gridStep = roundHalfEven(m / 8);
+    return labels;
+}
+
+ScaleLabels speedScaleLabels(int32_t maxVal, const QLocale& locale)
+{
+    const long double m = maxVal;
+    ScaleLabels labels;
+    labels.top = shortestFloatText(m / 100, locale);
+    labels.threeQuarter = QString::number(roundHalfEven(m / 400 * 3));
+    labels.half = QString::number(roundHalfEven(m / 200));
+    labels.quarter = QString::number(roundHalfEven(m / 400));
+    labels.gridStep = roundHalfEven(m / 8);
+    return labels;
+}
+
+QChar timeSeparator(const QLocale& locale)
+{
+    const QString format = locale.timeFormat(QLocale::ShortFormat);
+    const qsizetype hour = format.indexOf(QRegularExpression(QStringLiteral("[hH]")));
+    if (hour >= 0) {
+        for (qsizetype i = hour; i < format.size(); ++i) {
+            const QChar c = format[i];
+            if (c == u'h' || c == u'H')
+                continue;
+            if (!c.isLetterOrNumber() && !c.isSpace() && c != u'\'')
+                return c;
+            break;
+        }
+    }
+    return u':';
+}
+
+QString copyTimestamp(const QDateTime& start, const QLocale& locale)
+{
+    const QDate date = start.date();
+    const QTime time = start.time();
+    const QChar sep = timeSeparator(locale);
+    // The stand-alone form is the bare abbreviation ("Dez", not "Dez.") that a stamp needs.
+    return locale.standaloneMonthName(date.month(), QLocale::ShortFormat) + twoDigits(date.day()) +
+           QStringLiteral(", ") + twoDigits(time.hour()) + sep + twoDigits(time.minute()) + sep +
+           twoDigits(time.second());
+}
+
+QString copyLogLine(const QDateTime& start, bool copied, bool deleted, int32_t elapsedMs,
+                    int32_t speedHundredths, const QString& unitText, const QLocale& locale)
+{
+    const QString stamp = copyTimestamp(start, locale);
+    if (!copied)
+        return stamp + QStringLiteral(", copy process has failed");
+    QString line = stamp + QStringLiteral(", ") + QString::number(elapsedMs) +
+                   QStringLiteral("ms, ") +
+                   shortestFloatText(static_cast<long double>(speedHundredths) / 100, locale) +
+                   u' ' + unitText;
+    if (!deleted)
+        line += QStringLiteral(", delete process has failed");
+    return line;
+}
+
+std::optional<int32_t> listAverage(const QList<int64_t>& values)
+{
+    int64_t sum = 0;
+    for (int64_t v : values)
+        sum += v;
+    if (values.size() <= 2 || sum <= 0)
+        return std::nullopt;
+    const long double average = static_cast<long double>(sum) / values.size() + 0.5L;
+    return static_cast<int32_t>(std::trunc(average));
+}
+
+std::optional<int32_t> listAverage(const QStringList& lines)
+{
+    QList<int64_t> values;
+    values.reserve(lines.size());
+    for (const QString& line : lines)
+        values += StrToInt(line);
+    return listAverage(values);
+}
+
+} // namespace copymath
