@@ -1,6 +1,7 @@
 #include "app/copymath.h"
 
 #include "platform/conv.h"
+#include "platform/rounding.h"
 
 #include <QRegularExpression>
 
@@ -38,12 +39,7 @@ int32_t roundHalfEven(long double value)
         return std::numeric_limits<int32_t>::max();
     if (value <= kInt32Min)
         return std::numeric_limits<int32_t>::min();
-    const long double below = std::floor(value);
-    const long double fraction = value - below;
-    long double result = below;
-    if (fraction > 0.5L || (fraction == 0.5L && std::fmod(below, 2.0L) != 0))
-        result += 1;
-    return int32_t(result);
+    return int32_t(Round(value));
 }
 
 int32_t speedHundredths(int64_t sizeBytes, int32_t elapsedMs, int64_t unitDivisor)

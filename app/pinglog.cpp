@@ -1,26 +1,14 @@
 #include "app/pinglog.h"
 
-#include "platform/conv.h"
-#include "platform/rounding.h"
+#include "app/copymath.h"
 
 #include <QLocale>
 
 namespace pinglog {
 
-QChar timeSeparator()
-{
-    // The locale's short time format, e.g. "HH:mm", names its separator.
-    const QString format = QLocale::system().timeFormat(QLocale::ShortFormat);
-    for (const QChar c : format) {
-        if (!c.isLetter() && !c.isSpace() && c != u'\'')
-            return c;
-    }
-    return u':';
-}
-
 QString timeStamp(const QDateTime& when)
 {
-    const QChar sep = timeSeparator();
+    const QChar sep = copymath::timeSeparator(QLocale::system());
     const QTime t = when.time();
     const QDate d = when.date();
     return QStringLiteral("%1.%2.%3, %4%7%5%7%6")
@@ -66,22 +54,6 @@ QString pingLogName(const QString& hostText)
 QString analysisLogName(const QString& hostText)
 {
     return QStringLiteral("quillnet_analysis_") + fileNamePart(hostText) + QStringLiteral(".txt");
-}
-
-Scale scaleFor(int32_t maxVal)
-{
-    const long double m = maxVal;
-    return {maxVal, Round(m / 4 * 3), Round(m / 2), Round(m / 4), Round(m / 8)};
-}
-
-std::optional<int32_t> runningAverage(const QStringList& values)
-{
-    int64_t sum = 0;
-    for (const QString& v : values)
-        sum += StrToInt(v);
-    if (values.size() <= 2 || sum <= 0)
-        return std::nullopt;
-    return int32_t(static_cast<long double>(sum) / values.size() + 0.5L);
 }
 
 } // namespace pinglog

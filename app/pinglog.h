@@ -7,14 +7,11 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <optional>
 
 namespace pinglog {
 
 // "dd.mm.yyyy, hh:mm:ss" with the locale's time separator.
 QString timeStamp(const QDateTime& when);
-// The separator between hours, minutes and seconds in the user's locale.
-QChar timeSeparator();
 
 // "<stamp>, <host>, <n> bytes, <n>ms" and "<stamp>, <host>, <reason>".
 QString successLine(const QString& stamp, const QString& host, int dataSize, uint32_t roundTripMs);
@@ -27,17 +24,5 @@ QString failureText(const QString& host, const QString& reason);
 QString fileNamePart(const QString& hostText);
 QString pingLogName(const QString& hostText);     // "quillnet_" + host + ".txt"
 QString analysisLogName(const QString& hostText); // "quillnet_analysis_" + host + ".txt"
-
-// The four scale captions beside a trend graph and its horizontal grid step.
-struct Scale
-{
-    int64_t top, threeQuarters, half, quarter, gridStep;
-};
-Scale scaleFor(int32_t maxVal);
-
-// Mean of a list of integer texts, rounded half up, when it holds more than two values and
-// their sum is above 0; nothing otherwise. The sum is 64-bit. Throws EConvertError for a line
-// that is not a number.
-std::optional<int32_t> runningAverage(const QStringList& values);
 
 } // namespace pinglog

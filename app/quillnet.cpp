@@ -1,7 +1,6 @@
 // Program entry: the application object, the main window, the About window, the message loop.
 
 #include "app/vamtp.h"
-#include "controls/VexTrend.h"
 #include "net/PingThrd.h"
 #include "platform/application.h"
 
@@ -29,7 +28,6 @@ int main(int argc, char** argv)
 {
     TApplication app(argc, argv);
     app.setTitle(QStringLiteral("Tallowmere"));
-    registerVexTrendClass();
 
     std::unique_ptr<TForm1> form1;
     app.guarded([&] {

@@ -35,6 +35,7 @@ const char* const kHostFile = "hostfile.txt";
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
 {
+    registerVexTrendClass();
     const HandlerTable handlers = handlerTable();
     const auto onCreate = FormReader::read(this, resources::windowDescription(QStringLiteral("TForm1")),
                                            QStringLiteral("TForm1"), FormReader::Mode::Create, handlers);
@@ -184,6 +185,7 @@ void TForm1::bindControls()
     Label42 = control<QLabel>("Label42");
     Label56 = control<QLabel>("Label56");
     Label47 = control<QLabel>("Label47");
+    Button6 = control<QPushButton>("Button6");
     Button7 = control<QPushButton>("Button7");
     Button8 = control<QPushButton>("Button8");
     CheckBox8 = control<QCheckBox>("CheckBox8");

@@ -30,6 +30,9 @@ class QWidget;
 class TMemo;
 class TPingThread;
 class TVexTrend;
+namespace testfiles {
+struct TestFile;
+}
 
 class TForm1 : public QMainWindow
 {
@@ -169,6 +172,7 @@ public:
     QLabel* Label42;
     QLabel* Label56;
     QLabel* Label47;
+    QPushButton* Button6;
     QPushButton* Button7;
     QPushButton* Button8;
     QCheckBox* CheckBox8;
@@ -202,6 +206,8 @@ private:
     void setGridHeaders();
     void setCell(int col, int row, const QString& text);
     void chooseUnit(const char* text, const char* divisor);
+    const testfiles::TestFile& checkedTestFile() const;
+    void feedAverage(TMemo* list, TVexTrend* graph);
     QString cell(int col, int row) const;
 
     // Which analysis poll belongs to the run that is going on: the workers the run started,

@@ -1,5 +1,6 @@
 // The Ping tab: single and continuous pinging, and the handling of every finished echo.
 
+#include "app/copymath.h"
 #include "app/pinglog.h"
 #include "app/vamtp.h"
 #include "controls/VexTrend.h"
@@ -165,17 +166,17 @@ void TForm1::pingBranch(TPingThread* worker)
         VexTrend2->AddValue(rtt);
         line = pinglog::successLine(stamp, worker->HostText, worker->ReplyDataSize, worker->RoundTripMs);
         addLogLine(LogWindow, line);
-        const pinglog::Scale scale = pinglog::scaleFor(VexTrend2->MaxVal());
-        VexTrend2->setGridYstep(int32_t(scale.gridStep));
-        Label11->setText(QString::number(scale.top));
-        Label12->setText(QString::number(scale.threeQuarters));
-        Label13->setText(QString::number(scale.half));
-        Label14->setText(QString::number(scale.quarter));
+        const copymath::ScaleLabels scale = copymath::timeScaleLabels(VexTrend2->MaxVal());
+        VexTrend2->setGridYstep(scale.gridStep);
+        Label11->setText(scale.top);
+        Label12->setText(scale.threeQuarter);
+        Label13->setText(scale.half);
+        Label14->setText(scale.quarter);
         Memo3->Add(QString::number(rtt));
         // The average looks at the newest hundred only; older times are not kept at all.
         Memo3->KeepLast(kAverageWindow);
         if (CheckBox5->isChecked()) {
-            if (const auto average = pinglog::runningAverage(Memo3->lines()))
+            if (const auto average = copymath::listAverage(Memo3->lines()))
                 VexTrend2->AddTwinValue(*average);
         }
         if (CheckBox6->isChecked())

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTableWidget>
 
 #include "platform/errors.h"
 

@@ -1,4 +1,5 @@
 #include "app/analysis.h"
+#include "app/copymath.h"
 #include "app/pinglog.h"
 #include "platform/errors.h"
 
@@ -8,7 +9,7 @@ TEST(PingLog, LinesAndStamp)
 {
     const QDateTime when(QDate(2026, 12, 6), QTime(21, 53, 11));
     const QString stamp = pinglog::timeStamp(when);
-    const QChar sep = pinglog::timeSeparator();
+    const QChar sep = copymath::timeSeparator(QLocale::system());
     EXPECT_EQ(stamp, QStringLiteral("06.12.2026, 21%153%111").arg(sep));
     EXPECT_EQ(pinglog::timeStamp(QDateTime(QDate(33, 1, 2), QTime(3, 4, 5))),
               QStringLiteral("02.01.0033, 03%104%105").arg(sep));
@@ -30,36 +31,20 @@ TEST(PingLog, FileNamesStayInTheFolder)
     EXPECT_EQ(pinglog::fileNamePart(QStringLiteral("wörld.example")), QStringLiteral("wörld.example"));
 }
 
-TEST(PingLog, ScaleRoundsHalvesToEven)
+TEST(PingLog, ScaleOfThePingGraph)
 {
-    const pinglog::Scale s = pinglog::scaleFor(10);
-    EXPECT_EQ(s.top, 10);
-    EXPECT_EQ(s.threeQuarters, 8); // 7.5
-    EXPECT_EQ(s.half, 5);
-    EXPECT_EQ(s.quarter, 2);       // 2.5
-    EXPECT_EQ(s.gridStep, 1);      // 1.25
-    EXPECT_EQ(pinglog::scaleFor(4).gridStep, 0);
-    EXPECT_EQ(pinglog::scaleFor(20).gridStep, 2); // 2.5
-    EXPECT_EQ(pinglog::scaleFor(5).half, 2);
-    EXPECT_EQ(pinglog::scaleFor(7).half, 4);
-    EXPECT_EQ(pinglog::scaleFor(INT32_MAX).top, INT32_MAX);
-}
-
-TEST(PingLog, RunningAverageRoundsHalfUpFromTheThirdValue)
-{
-    auto avg = [](std::initializer_list<const char*> values) {
-        QStringList l;
-        for (const char* v : values)
-            l += QString::fromLatin1(v);
-        return pinglog::runningAverage(l);
-    };
-    EXPECT_EQ(avg({"3", "4", "5"}), 4); // 12 / 3 + 0.5 = 4.5, truncated
-    EXPECT_EQ(avg({"1", "2", "2", "5"}), 3); // 2.5 + 0.5
-    EXPECT_EQ(avg({"3", "4"}), std::nullopt);
-    EXPECT_EQ(avg({"0", "0", "0"}), std::nullopt);
-    // Sums beyond 32 bits do not wrap.
-    EXPECT_EQ(avg({"2147483647", "2147483647", "2147483647"}), INT32_MAX);
-    EXPECT_THROW(avg({"1", "x", "2"}), EConvertError);
+    const copymath::ScaleLabels s = copymath::timeScaleLabels(10);
+    EXPECT_EQ(s.top, QStringLiteral("10"));
+    EXPECT_EQ(s.threeQuarter, QStringLiteral("8")); // 7.5
+    EXPECT_EQ(s.half, QStringLiteral("5"));
+    EXPECT_EQ(s.quarter, QStringLiteral("2")); // 2.5
+    EXPECT_EQ(s.gridStep, 1);                  // 1.25
+    EXPECT_EQ(copymath::timeScaleLabels(4).gridStep, 0);
+    EXPECT_EQ(copymath::timeScaleLabels(INT32_MAX).top, QStringLiteral("2147483647"));
+    // Averages of ping times: 12 / 3 + 0.5 = 4.5, truncated.
+    EXPECT_EQ(copymath::listAverage(QStringList({"3", "4", "5"})), 4);
+    EXPECT_EQ(copymath::listAverage(QStringList({"3", "4"})), std::nullopt);
+    EXPECT_EQ(copymath::listAverage(QStringList({"2147483647", "2147483647", "2147483647"})), INT32_MAX);
 }
 
 TEST(Analysis, PollsGoToTheColumnOfTheirSize)
