@@ -1,0 +1,106 @@
+// Dispatch rules of the Ping tab that need no network: typed sizes, sliders, the stacked buttons.
+
+#include "formfixture.h"
+
+#include "net/PingThrd.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+
+namespace {
+
+bool inFrontOf(QWidget* a, QWidget* b)
+{
+    const auto siblings = a->parentWidget()->children();
+    return siblings.indexOf(a) > siblings.indexOf(b);
+}
+
+} // namespace
+
+TEST_F(FormTest, TypedDataSizesAreCheckedBeforeAnythingIsSent)
+{
+    TForm1& f = form();
+    // An empty host is refused by the engine without sending anything.
+    f.ComboBox1->lineEdit()->clear();
+    QTest::keyClick(f.ComboBox1->lineEdit(), Qt::Key_Space);
+    QTest::keyClick(f.ComboBox1->lineEdit(), Qt::Key_Backspace);
+    const struct
+    {
+        const char* text;
+        bool sent;
+        bool message;
+    } cases[] = {
+        {"", false, true},      {"abc", false, true}, {"-1", false, false},
+        {"0", false, false},    {"64001", false, false}, {"1e3", false, true},
+        {"99999999999", false, true}, {" 32", true, false}, {"64000", true, false},
+        {"1", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        testapp::clearRecorded();
+        f.Edit1->setText(QString::fromLatin1(c.text));
+        // Continuous pinging is on, so that stopping it shows.
+        f.CheckBox1->blockSignals(true);
+        f.CheckBox1->setChecked(true);
+        f.CheckBox1->blockSignals(false);
+        f.Timer1->start();
+        const qsizetype before = workerIds().size();
+        QTest::mouseClick(f.doPing1, Qt::LeftButton);
+        EXPECT_EQ(workerIds().size() - before, c.sent ? 1 : 0);
+        EXPECT_EQ(testapp::recorded().size(), c.message ? 1 : 0);
+        if (c.message) {
+            EXPECT_EQ(testapp::recorded()[0].text,
+                      QStringLiteral("'%1' ist kein gültiger Integerwert").arg(QString::fromLatin1(c.text)));
+        }
+        // A size that is not sent stops continuous pinging, with or without a message.
+        EXPECT_EQ(f.Timer1->isActive(), c.sent);
+        EXPECT_EQ(f.CheckBox1->isChecked(), c.sent);
+        if (!c.sent) {
+            EXPECT_TRUE(inFrontOf(f.Button1, f.Button2));
+        }
+    }
+    f.Timer1->stop();
+    // Let the refused echoes of the accepted sizes come back.
+    QTest::qWait(200);
+}
+
+TEST_F(FormTest, TimeOutSliderKeepsTheIntervalAboveIt)
+{
+    TForm1& f = form();
+    f.CheckBox1->blockSignals(true);
+    f.CheckBox1->setChecked(true);
+    f.CheckBox1->blockSignals(false);
+    f.Timer1->start(5000);
+    f.TrackBar2->setValue(9);
+    EXPECT_EQ(f.Label17->text(), QStringLiteral("9"));
+    EXPECT_EQ(f.TrackBar3->minimum(), 10);
+    EXPECT_EQ(f.TrackBar3->value(), 10);
+    EXPECT_EQ(f.Label18->text(), QStringLiteral("10"));
+    EXPECT_EQ(f.Timer1->interval(), 10000);
+    EXPECT_TRUE(f.Timer1->isActive());
+    f.TrackBar2->setValue(1);
+    EXPECT_EQ(f.TrackBar3->minimum(), 2);
+    EXPECT_EQ(f.TrackBar3->value(), 10);
+    f.TrackBar3->setValue(30);
+    EXPECT_EQ(f.Label18->text(), QStringLiteral("30"));
+    EXPECT_EQ(f.Timer1->interval(), 30000);
+    f.TrackBar1->setValue(0);
+    EXPECT_EQ(f.Label5->text(), QStringLiteral("0"));
+    f.Timer1->stop();
+}
+
+TEST_F(FormTest, ConversionErrorDuringContinuousPingingIsShownOnce)
+{
+    TForm1& f = form();
+    f.Edit1->setText(QStringLiteral("x"));
+    QTest::mouseClick(f.Button1, Qt::LeftButton);
+    EXPECT_FALSE(f.Timer1->isActive());
+    EXPECT_FALSE(f.CheckBox1->isChecked());
+    QTest::qWait(50);
+    EXPECT_EQ(testapp::recorded().size(), 1);
+}
