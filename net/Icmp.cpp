@@ -23,10 +23,10 @@
 
 namespace {
 
-constexpr char kPayloadText[] = "Echo payload from the network latency monitor";
 constexpr int kMaxPayload = 65507; // 65535 minus the IP and ICMP headers
 constexpr size_t kMaxIpHeader = 60;
 constexpr size_t kIcmpHeader = 8;
+constexpr int kIcmpFilter = 1; // ICMP_FILTER of <linux/icmp.h>, which clashes with netinet's
 
 int64_t nowNs(clockid_t clock)
 {
@@ -77,6 +77,8 @@ QString programPath()
 
 // A raw socket receives every ICMP packet of the host; keep only replies with our identifier
 // and errors that quote it, so a thousand sessions do not wake each other on every packet.
+std::atomic<int> g_liveRawSessions{0};
+
 bool attachIdentFilter(int fd, uint16_t ident)
 {
     sock_filter code[] = {
@@ -155,123 +157,6 @@ void parseControl(msghdr& msg, Received& rx)
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------------------------
-
-namespace icmpwire {
-
-QByteArray buildPayload(int size)
-{
-    if (size <= 0)
-        return {};
-    QByteArray payload(size, ' ');
-    const int text = std::min<int>(size, int(sizeof kPayloadText - 1));
-    std::memcpy(payload.data(), kPayloadText, size_t(text));
-    return payload;
-}
-
-uint32_t statusForIcmp(uint8_t type, uint8_t code)
-{
-    switch (type) {
-    case ICMP_DEST_UNREACH:
-        switch (code) {
-        case ICMP_NET_UNREACH:
-        case ICMP_NET_UNKNOWN:
-        case ICMP_NET_UNR_TOS:
-            return IpStatus::DestNetUnreachable;
-        case ICMP_PROT_UNREACH:
-        case ICMP_NET_ANO:  // network administratively prohibited
-        case ICMP_HOST_ANO: // host administratively prohibited
-        case ICMP_PKT_FILTERED:
-            return IpStatus::DestProtUnreachable;
-        case ICMP_PORT_UNREACH:
-            return IpStatus::DestPortUnreachable;
-        case ICMP_FRAG_NEEDED:
-            return IpStatus::PacketTooBig;
-        case ICMP_SR_FAILED:
-            return IpStatus::BadRoute;
-        default: // host, host unknown, source isolated, precedence and unknown codes
-            return IpStatus::DestHostUnreachable;
-        }
-    case ICMP_SOURCE_QUENCH:
-        return IpStatus::SourceQuench;
-    case ICMP_TIME_EXCEEDED:
-        return code == ICMP_EXC_FRAGTIME ? IpStatus::TtlExpiredReassem
-                                         : IpStatus::TtlExpiredTransit;
-    case ICMP_PARAMETERPROB:
-        return IpStatus::ParamProblem;
-    default: // replies, requests and redirects are no errors
-        return 0;
-    }
-}
-
-uint32_t statusForErrno(int error)
-{
-    switch (error) {
-    case ENETUNREACH: // no route to the network
-    case ENETDOWN:
-        return IpStatus::DestNetUnreachable;
-    case EHOSTUNREACH: // an unreachable route or failed neighbour resolution
-    case EHOSTDOWN:
-        return IpStatus::DestHostUnreachable;
-    case EMSGSIZE: // DF set and the known path MTU is smaller
-        return IpStatus::PacketTooBig;
-    case EPERM: // a local packet filter refused it
-        return IpStatus::DestProtUnreachable;
-    case EACCES:        // a broadcast address
-    case EADDRNOTAVAIL: // no source address for it
-        return IpStatus::BadDestination;
-    case ENOBUFS:
-    case ENOMEM:
-        return IpStatus::NoResources;
-    case EINVAL:
-        return IpStatus::BadReq;
-    default:
-        return IpStatus::GeneralFailure;
-    }
-}
-
-uint32_t parseDottedAddress(const QString& text)
-{
-    if (text.isEmpty() || text.size() > 64)
-        return INADDR_NONE;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        const bool ok = (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') ||
-                        (u >= 'A' && u <= 'F') || u == 'x' || u == 'X' || u == '.';
-        if (!ok)
-            return INADDR_NONE;
-    }
-    in_addr a{};
-    if (inet_aton(text.toLatin1().constData(), &a) == 0)
-        return INADDR_NONE;
-    return a.s_addr;
-}
-
-QString trimControl(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 32)
-        ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 32)
-        --end;
-    return text.mid(begin, end - begin);
-}
-
-uint16_t checksum(const uint8_t* data, size_t len)
-{
-    uint32_t sum = 0;
-    for (; len > 1; data += 2, len -= 2)
-        sum += uint32_t(data[0] << 8 | data[1]);
-    if (len)
-        sum += uint32_t(data[0] << 8);
-    while (sum >> 16)
-        sum = (sum & 0xffff) + (sum >> 16);
-    return uint16_t(~sum);
-}
-
-} // namespace icmpwire
 
 // ---------------------------------------------------------------------------------------------
 
@@ -360,8 +245,17 @@ TICMP::TICMP()
         m_ident = ntohs(any.sin_port);
     } else {
         m_ident = nextRawIdent();
-        // Without the filter every packet is still checked in full, only at a higher cost.
-        attachIdentFilter(fd, m_ident);
+        // Replies and errors only; requests and redirects never reach us.
+        const uint32_t keep = (1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) |
+                              (1u << ICMP_SOURCE_QUENCH) | (1u << ICMP_TIME_EXCEEDED) |
+                              (1u << ICMP_PARAMETERPROB);
+        const uint32_t drop = ~keep;
+        setsockopt(fd, SOL_RAW, kIcmpFilter, &drop, sizeof drop);
+        // The identifier filter costs more than the rest of the echo (the kernel compiles it),
+        // and only pays off when other raw sessions of this process share the traffic. Without
+        // it every packet is still checked in full.
+        if (g_liveRawSessions.fetch_add(1) > 0)
+            attachIdentFilter(fd, m_ident);
     }
     m_fd = fd;
     m_sequence = randomWord();
@@ -369,6 +263,8 @@ TICMP::TICMP()
 
 TICMP::~TICMP()
 {
+    if (m_kind == SocketKind::Raw)
+        g_liveRawSessions.fetch_sub(1);
     if (m_fd >= 0)
         ::close(m_fd);
 }
@@ -700,60 +596,4 @@ bool TICMP::readNormalQueue(const Sent& sent, uint8_t* buffer, size_t size)
         return true;
     }
     return false;
-}
-
-QString TICMP::describe(uint32_t code)
-{
-    switch (code) {
-    case 0:
-        return QStringLiteral("No error");
-    case 11001:
-        return QStringLiteral("Buffer too small");
-    case 11002:
-        return QStringLiteral("Destination network unreachable");
-    case 11003:
-        return QStringLiteral("Destination host unreachable");
-    case 11004:
-        return QStringLiteral("Destination protocol unreachable");
-    case 11005:
-        return QStringLiteral("Destination port unreachable");
-    case 11006:
-        return QStringLiteral("No resources");
-    case 11007:
-        return QStringLiteral("Bad option");
-    case 11008:
-        return QStringLiteral("Hardware error");
-    case 11009:
-        return QStringLiteral("Packet too big");
-    case 11010:
-        return QStringLiteral("Request timed out");
-    case 11011:
-        return QStringLiteral("Bad request");
-    case 11012:
-        return QStringLiteral("Bad route");
-    case 11013:
-        return QStringLiteral("TTL expired in transit");
-    case 11014:
-        return QStringLiteral("TTL expired in reassembly");
-    case 11015:
-        return QStringLiteral("Parameter problem");
-    case 11016:
-        return QStringLiteral("Source quench");
-    case 11017:
-        return QStringLiteral("Option too big");
-    case 11018:
-        return QStringLiteral("Bad Destination");
-    case 11019:
-        return QStringLiteral("Address deleted");
-    case 11020:
-        return QStringLiteral("Spec MTU change");
-    case 11021:
-        return QStringLiteral("MTU change");
-    case 11050:
-        return QStringLiteral("General failure");
-    case 11255:
-        return QStringLiteral("Pending");
-    default:
-        return QStringLiteral("ICMP error #") + QString::number(code);
-    }
 }

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <ostream>
 
 namespace bed {
 
@@ -51,3 +52,16 @@ inline bool setNetRawEffective(bool on)
 }
 
 } // namespace bed
+
+// Readable test names in ctest instead of byte dumps.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace netbed {
+inline void PrintTo(const ResponderHost& h, std::ostream* os)
+{
+    *os << h.address;
+}
+} // namespace netbed

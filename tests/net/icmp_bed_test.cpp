@@ -202,6 +202,11 @@ struct RouterCase
     bool fromRouter; // false: a time-out, or refused by the client itself
 };
 
+void PrintTo(const RouterCase& c, std::ostream* os)
+{
+    *os << c.host << "=" << c.status;
+}
+
 class IcmpRouter : public ::testing::TestWithParam<RouterCase>
 {
 };
@@ -227,6 +232,14 @@ INSTANTIATE_TEST_SUITE_P(
         RouterCase{netbed::NoRoute, 11002, "Destination network unreachable", true},
         RouterCase{netbed::ClientNoRoute, 11002, "Destination network unreachable", false}),
     [](const auto& info) { return std::to_string(info.index); });
+
+TEST(IcmpRouter, SubnetBroadcastIsRefusedByTheClient)
+{
+    TM_REQUIRE_NETBED();
+    auto s = session(netbed::rawClient() ? "10.201.2.255" : "10.201.1.255", 300);
+    EXPECT_EQ(s->SendEchoRequest(), 0u);
+    EXPECT_EQ(s->LastError, IpStatus::BadDestination);
+}
 
 TEST(IcmpResolve, NamesComeFromTheLookUp)
 {

@@ -120,6 +120,11 @@ struct ErrorCase
     uint32_t status;
 };
 
+void PrintTo(const ErrorCase& c, std::ostream* os)
+{
+    *os << "10.201.20." << c.octet << "=" << c.status;
+}
+
 class IcmpErrorFromTarget : public ::testing::TestWithParam<ErrorCase>
 {
 };
