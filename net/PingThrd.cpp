@@ -1,0 +1,195 @@
+#include "net/PingThrd.h"
+
+#include "net/Icmp.h"
+
+#include <QCoreApplication>
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <vector>
+
+namespace {
+
+// Workers are created, resumed, completed and stopped on the main thread; the lock only
+// keeps a worker made elsewhere (a test, a tool) from corrupting the registry.
+std::mutex g_lock;
+QList<quint64> g_ids;
+std::set<TPingThread*> g_live;
+std::atomic<quint64> g_nextId{1};
+bool g_exitHookInstalled = false;
+
+// Shared by every session's poll. Once written it stays readable until stopAllWorkers()
+// reads it back, so each waiting worker sees it whenever it reaches its poll.
+int wakeDescriptor()
+{
+    static const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    return fd;
+}
+
+QString dotted(uint32_t address)
+{
+    char text[INET_ADDRSTRLEN] = {};
+    in_addr a{address};
+    inet_ntop(AF_INET, &a, text, sizeof text);
+    return QString::fromLatin1(text);
+}
+
+} // namespace
+
+TPingThread::TPingThread() : m_id(g_nextId.fetch_add(1))
+{
+    // A thousand workers at once should not reserve a thousand default-sized stacks.
+    setStackSize(1024 * 1024);
+    connect(this, &QThread::finished, this, &TPingThread::complete, Qt::QueuedConnection);
+}
+
+TPingThread::~TPingThread()
+{
+    {
+        std::lock_guard guard(g_lock);
+        g_live.erase(this);
+    }
+    // Deleting a worker that still runs is a caller's mistake; waiting beats a crash.
+    if (isRunning())
+        wait();
+}
+
+void TPingThread::Resume()
+{
+    if (m_resumed)
+        return;
+    m_resumed = true;
+    {
+        std::lock_guard guard(g_lock);
+        g_live.insert(this);
+        if (!g_exitHookInstalled && QCoreApplication::instance()) {
+            g_exitHookInstalled = true;
+            qAddPostRoutine(stopAllWorkers);
+        }
+    }
+    start();
+}
+
+void TPingThread::run()
+{
+    try {
+        TICMP session;
+        session.SetWakeDescriptor(wakeDescriptor());
+        if (DataSize != 0)
+            session.DataSize = DataSize;
+        if (TimeOutMs != 0)
+            session.TimeOutMs = TimeOutMs;
+        if (TimeToLive != 0)
+            session.TimeToLive = TimeToLive;
+        session.SetTargetHost(icmpwire::trimControl(HostText));
+        EchoCount = session.SendEchoRequest();
+        if (EchoCount != 0) {
+            // Any stored reply counts; its status field is not looked at.
+            ErrorCode = 0;
+            const uint32_t address = session.LastReply.Address;
+            ReplyAddress = dotted(address);
+            ReplyHostName = ReplyAddress;
+            RoundTripMs = session.LastReply.RoundTripTime;
+            ReplyDataSize = session.LastReply.DataSize;
+            if (ResolveName && address != 0) {
+                sockaddr_in sa{};
+                sa.sin_family = AF_INET;
+                sa.sin_addr.s_addr = address;
+                char name[NI_MAXHOST] = {};
+                // A failed reverse look-up keeps the dotted text and is not reported.
+                if (getnameinfo(reinterpret_cast<sockaddr*>(&sa), sizeof sa, name, sizeof name,
+                                nullptr, 0, NI_NAMEREQD) == 0)
+                    ReplyHostName = QString::fromUtf8(name);
+            }
+        } else {
+            ErrorCode = session.LastError;
+            ErrorText = session.DescribeLastError();
+        }
+    } catch (const TmError& e) {
+        // No session: the reason goes to the operator, the code stays 0.
+        ErrorText = e.text();
+    } catch (const std::exception& e) {
+        ErrorText = QString::fromLocal8Bit(e.what());
+    }
+}
+
+void TPingThread::complete()
+{
+    // run() has returned; let the thread itself end before anyone may delete the worker.
+    wait();
+    {
+        std::lock_guard guard(g_lock);
+        g_live.erase(this);
+    }
+    if (m_stopped)
+        return;
+    // The worker goes even when the handler throws; the exception travels on to the
+    // application's error handler.
+    struct Release
+    {
+        TPingThread* worker;
+        ~Release()
+        {
+            if (worker->FreeOnTerminate)
+                worker->deleteLater();
+        }
+    } release{this};
+    if (OnTerminate)
+        OnTerminate(this);
+}
+
+void appendWorkerId(quint64 id)
+{
+    std::lock_guard guard(g_lock);
+    g_ids.append(id);
+}
+
+QList<quint64> workerIds()
+{
+    std::lock_guard guard(g_lock);
+    return g_ids;
+}
+
+int workersInFlight()
+{
+    std::lock_guard guard(g_lock);
+    return int(g_live.size());
+}
+
+void stopAllWorkers()
+{
+    std::vector<TPingThread*> live;
+    {
+        std::lock_guard guard(g_lock);
+        live.assign(g_live.begin(), g_live.end());
+        g_live.clear();
+        for (quint64& id : g_ids)
+            id = 0;
+        g_ids.clear();
+    }
+    for (TPingThread* worker : live)
+        worker->m_stopped = true;
+    const int fd = wakeDescriptor();
+    if (!live.empty() && fd >= 0) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
+    }
+    for (TPingThread* worker : live)
+        worker->wait();
+    if (fd >= 0) {
+        uint64_t count = 0;
+        [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
+    }
+    // Their queued completions go with them.
+    for (TPingThread* worker : live) {
+        if (worker->FreeOnTerminate)
+            delete worker;
+    }
+}

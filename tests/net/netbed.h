@@ -1,0 +1,186 @@
+#pragma once
+// The network test bed that tests/net/netbed.sh builds (root only), as constants.
+//
+//   tmn-cdg  (datagram client)  10.201.1.2  --+                +-- 10.201.10.2  tmn-tgt (kernel)
+//   tmn-craw (raw client)       10.201.2.2  --+-- tmn-rtr -----+-- 10.201.11.2  tmn-tgt, MTU 1000
+//                                                              +-- 10.201.20.x  tmn-rsp (responder,
+//                                                                    linked through 10.201.19.0/24)
+//
+// Test programs run inside one of the two client namespaces (tm_add_netbed_tests() in
+// NetBed.cmake). In tmn-cdg net.ipv4.ping_group_range is open, so the engine gets a datagram
+// socket; in tmn-craw it is closed and the engine falls back to a raw socket. The clients route
+// only 10.201.0.0/16 (through the router); an address outside it fails locally with ENETUNREACH,
+// so nothing ever leaves the bed. The clients' resolver knows the names below from their own
+// hosts file and sends DNS queries only to their own loopback, where nothing answers.
+//
+// Every responder address (10.201.20.0/24) is answered by tests/net/responder.cpp with the
+// behaviour of the table below, chosen by the destination address; addresses missing from the
+// table get a plain immediate reply. The kernel of tmn-rsp does not answer echoes itself.
+//
+// Include as "net/netbed.h" from a program registered with tm_add_netbed_tests(); start every
+// test that needs the bed with TM_REQUIRE_NETBED().
+
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+namespace netbed {
+
+// Client namespaces and their own addresses.
+inline constexpr const char* DatagramClient = "tmn-cdg";
+inline constexpr const char* RawClient = "tmn-craw";
+inline constexpr const char* DatagramClientAddress = "10.201.1.2";
+inline constexpr const char* RawClientAddress = "10.201.2.2";
+
+// The router as each client sees it: it sends "time exceeded" for a time-to-live of 1.
+inline constexpr const char* DatagramClientRouter = "10.201.1.1";
+inline constexpr const char* RawClientRouter = "10.201.2.1";
+
+// Answered by the real kernel of tmn-tgt.
+inline constexpr const char* Target = "10.201.10.2";
+inline constexpr const char* TargetName = "target.tmn.test"; // official name, reverse look-up
+inline constexpr const char* TargetAlias = "tmn-target";     // resolves to Target
+// Behind a link of MTU 1000 from the router: a request with DF above 972 bytes of payload
+// gets "fragmentation needed"; without DF any size up to 64000 comes back.
+inline constexpr const char* SmallMtuTarget = "10.201.11.2";
+inline constexpr int SmallMtu = 1000;
+
+// Routes of the router. The router's kernel sends these three errors (unreachable, prohibit,
+// no route) only five times in a burst per client address, then once a second (the global
+// net.ipv4.route.error_burst / error_cost, which the bed leaves alone); a fresh bed starts with
+// a full burst. Use them sparingly: the responder gives every error without a limit.
+inline constexpr const char* Unreachable = "10.201.40.1"; // "unreachable" route: type 3 code 1
+inline constexpr const char* Prohibited = "10.201.41.1";  // "prohibit" route: type 3 code 13
+inline constexpr const char* Blackhole = "10.201.42.1";   // "blackhole": silence, a time-out
+inline constexpr const char* NoRoute = "10.201.43.1";     // no route at the router: type 3 code 0
+// No route in the client itself: sendto fails with ENETUNREACH, nothing is sent.
+inline constexpr const char* ClientNoRoute = "198.51.100.1";
+
+// Names of the clients' hosts file.
+inline constexpr const char* ResponderName = "responder.tmn.test"; // ResponderEcho
+inline constexpr const char* BroadcastName = "broadcast.tmn.test"; // 255.255.255.255
+inline constexpr const char* UnknownName = "nosuchhost.tmn.test";  // no such name
+
+// The responder's behaviours, by destination address.
+enum class Behaviour
+{
+    Echo,                   // reply at once
+    MirrorTtl,              // reply at once with the time-to-live the request arrived with, so
+                            // the client sees the one it sent minus 2 (two router hops)
+    Delay,                  // reply after delayMs, timed from the kernel's receive time
+    Drop,                   // never reply
+    Duplicate,              // reply at once and once more after delayMs
+    WrongIdent,             // only a reply with another identifier
+    WrongSequence,          // only a reply with another sequence number
+    WrongPayload,           // only a reply with one payload byte changed (valid checksum)
+    ShortPayload,           // only a reply one byte shorter (one longer for an empty payload)
+    WrongSource,            // only a reply sent from ResponderEcho instead of the target
+    BadChecksum,            // only a reply with a wrong ICMP checksum
+    ForgedThenGenuine,      // every forgery above at once, the genuine reply after delayMs
+    IcmpError,              // an ICMP error (type, code) quoting the request correctly
+    RedirectThenGenuine,    // a redirect quoting the request, the genuine reply after delayMs
+    ForgedErrorThenGenuine, // "host unreachable" quoting another sequence, identifier and
+                            // destination, the genuine reply after delayMs
+};
+
+struct ResponderHost
+{
+    const char* address;
+    Behaviour behaviour;
+    int delayMs;
+    uint8_t type; // IcmpError only
+    uint8_t code;
+};
+
+inline constexpr ResponderHost ResponderEcho{"10.201.20.2", Behaviour::Echo, 0, 0, 0};
+inline constexpr ResponderHost ResponderNoName{"10.201.20.3", Behaviour::Echo, 0, 0, 0}; // no
+                                                                                         // name
+inline constexpr ResponderHost MirrorTtl{"10.201.20.4", Behaviour::MirrorTtl, 0, 0, 0};
+inline constexpr ResponderHost Delay20{"10.201.20.20", Behaviour::Delay, 20, 0, 0};
+inline constexpr ResponderHost Delay150{"10.201.20.150", Behaviour::Delay, 150, 0, 0};
+inline constexpr ResponderHost Drop{"10.201.20.30", Behaviour::Drop, 0, 0, 0};
+inline constexpr ResponderHost Late{"10.201.20.31", Behaviour::Delay, 600, 0, 0};
+inline constexpr ResponderHost Duplicate{"10.201.20.32", Behaviour::Duplicate, 300, 0, 0};
+inline constexpr ResponderHost WrongIdent{"10.201.20.40", Behaviour::WrongIdent, 0, 0, 0};
+inline constexpr ResponderHost WrongSequence{"10.201.20.41", Behaviour::WrongSequence, 0, 0, 0};
+inline constexpr ResponderHost WrongPayload{"10.201.20.42", Behaviour::WrongPayload, 0, 0, 0};
+inline constexpr ResponderHost ShortPayload{"10.201.20.43", Behaviour::ShortPayload, 0, 0, 0};
+inline constexpr ResponderHost WrongSource{"10.201.20.45", Behaviour::WrongSource, 0, 0, 0};
+inline constexpr ResponderHost BadChecksum{"10.201.20.46", Behaviour::BadChecksum, 0, 0, 0};
+inline constexpr ResponderHost ForgedThenGenuine{"10.201.20.44", Behaviour::ForgedThenGenuine, 40,
+                                                 0, 0};
+inline constexpr ResponderHost RedirectThenGenuine{"10.201.20.74", Behaviour::RedirectThenGenuine,
+                                                   30, 0, 0};
+inline constexpr ResponderHost ForgedErrorThenGenuine{"10.201.20.75",
+                                                      Behaviour::ForgedErrorThenGenuine, 40, 0, 0};
+
+// ICMP errors: type 3 code c answers at 10.201.20.(50 + c) for c = 0..15; the others below.
+inline constexpr int UnreachableBase = 50;
+inline constexpr ResponderHost TimeExceededTransit{"10.201.20.70", Behaviour::IcmpError, 0, 11, 0};
+inline constexpr ResponderHost TimeExceededReassembly{"10.201.20.71", Behaviour::IcmpError, 0, 11,
+                                                      1};
+inline constexpr ResponderHost ParameterProblem{"10.201.20.72", Behaviour::IcmpError, 0, 12, 0};
+inline constexpr ResponderHost SourceQuench{"10.201.20.73", Behaviour::IcmpError, 0, 4, 0};
+// The next-hop MTU that the "fragmentation needed" error (code 4) announces.
+inline constexpr int FragNeededMtu = 1000;
+
+inline constexpr ResponderHost Behaviours[] = {
+    ResponderEcho,
+    ResponderNoName,
+    MirrorTtl,
+    Delay20,
+    Delay150,
+    Drop,
+    Late,
+    Duplicate,
+    WrongIdent,
+    WrongSequence,
+    WrongPayload,
+    ShortPayload,
+    WrongSource,
+    BadChecksum,
+    ForgedThenGenuine,
+    RedirectThenGenuine,
+    ForgedErrorThenGenuine,
+    TimeExceededTransit,
+    TimeExceededReassembly,
+    ParameterProblem,
+    SourceQuench,
+};
+
+// The client namespace this program runs in (DatagramClient or RawClient), or nullptr
+// outside the bed. Set by tests/net/inbed.sh.
+inline const char* client()
+{
+    return std::getenv("TM_NETBED_INSIDE");
+}
+
+// Why the bed cannot be used here, or nullptr when it can.
+inline const char* unavailableReason()
+{
+    if (const char* reason = std::getenv("TM_NETBED_SKIP"))
+        return reason;
+    if (!client())
+        return "not inside the network test bed: run it through ctest, or as root with "
+               "tests/net/inbed.sh <program> after tests/net/netbed.sh up <responder>";
+    return nullptr;
+}
+
+inline bool rawClient()
+{
+    const char* c = client();
+    return c && std::string_view(c) == RawClient;
+}
+
+inline const char* router()
+{
+    return rawClient() ? RawClientRouter : DatagramClientRouter;
+}
+
+} // namespace netbed
+
+#define TM_REQUIRE_NETBED()                                                                        \
+    do {                                                                                           \
+        if (const char* tmReason = netbed::unavailableReason())                                    \
+            GTEST_SKIP() << tmReason;                                                              \
+    } while (0)

@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# Builds or removes the network test bed (see netbed.h for the map). Root only; the root
+# namespace of the machine is never changed: every link is created inside the bed's own
+# namespaces, and /etc/netns/tmn-* only affects programs started with "ip netns exec tmn-*".
+#
+#   netbed.sh up RESPONDER   build the bed (after removing a stale one) and start RESPONDER
+#   netbed.sh down           stop the responder and remove everything the bed made
+#   netbed.sh status         exit 0 when the bed is up
+set -euo pipefail
+
+NAMESPACES=(tmn-cdg tmn-craw tmn-rtr tmn-tgt tmn-rsp)
+STATE=/run/tmn-netbed
+
+log() { echo "netbed: $*"; }
+
+need_root() {
+    if [ "$(id -u)" -ne 0 ]; then
+        log "skipped: building network namespaces needs root (the bed tests skip themselves)"
+        exit 0
+    fi
+}
+
+in_ns() { local ns=$1; shift; ip netns exec "$ns" "$@"; }
+
+# veth pair created directly between two bed namespaces: nothing appears in the root one.
+link() {
+    local ns_a=$1 if_a=$2 addr_a=$3 ns_b=$4 if_b=$5 addr_b=$6 mtu=${7:-1500}
+    ip -n "$ns_a" link add "$if_a" mtu "$mtu" type veth peer name "$if_b" mtu "$mtu" netns "$ns_b"
+    ip -n "$ns_a" addr add "$addr_a" dev "$if_a"
+    ip -n "$ns_b" addr add "$addr_b" dev "$if_b"
+    ip -n "$ns_a" link set "$if_a" up
+    ip -n "$ns_b" link set "$if_b" up
+}
+
+client_files() {
+    local ns=$1
+    mkdir -p "/etc/netns/$ns"
+    cat >"/etc/netns/$ns/hosts" <<'EOF'
+127.0.0.1	localhost
+10.201.10.2	target.tmn.test tmn-target
+10.201.11.2	smallmtu.tmn.test tmn-smallmtu
+10.201.20.2	responder.tmn.test tmn-responder
+10.201.20.20	delay20.tmn.test tmn-delay20
+10.201.20.150	delay150.tmn.test tmn-delay150
+10.201.20.30	drop.tmn.test tmn-drop
+10.201.42.1	blackhole.tmn.test tmn-blackhole
+10.201.1.1	router.tmn.test
+10.201.2.1	router.tmn.test
+255.255.255.255	broadcast.tmn.test
+EOF
+    # Name look-ups that the hosts file cannot answer end at the namespace's own loopback.
+    printf 'nameserver 127.0.0.1\noptions timeout:1 attempts:1\n' >"/etc/netns/$ns/resolv.conf"
+}
+
+stop_responder() {
+    local pidfile=$STATE/responder.pid pid
+    [ -f "$pidfile" ] || return 0
+    pid=$(cat "$pidfile")
+    # Only the process this bed started, recognised by its command line.
+    if [ -n "$pid" ] && grep -qa -- "--ready" "/proc/$pid/cmdline" 2>/dev/null; then
+        kill "$pid" 2>/dev/null || true
+        for _ in $(seq 50); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -9 "$pid" 2>/dev/null || true
+    fi
+    rm -f "$pidfile"
+}
+
+down() {
+    need_root
+    stop_responder
+    for ns in "${NAMESPACES[@]}"; do
+        if [ -e "/run/netns/$ns" ]; then
+            ip netns del "$ns"
+        fi
+        rm -rf "/etc/netns/$ns"
+    done
+    rm -rf "$STATE"
+    log "down"
+}
+
+up() {
+    need_root
+    local responder=${1:?usage: netbed.sh up RESPONDER}
+    [ -x "$responder" ] || { log "responder '$responder' is not an executable file"; exit 1; }
+    down >/dev/null
+    mkdir -p "$STATE"
+    trap 'log "failed, removing the half-built bed"; down >/dev/null' ERR
+
+    for ns in "${NAMESPACES[@]}"; do
+        ip netns add "$ns"
+        ip -n "$ns" link set lo up
+        # Big datagrams of many workers at once must not run out of reassembly memory.
+        in_ns "$ns" sysctl -qw net.ipv4.ipfrag_high_thresh=67108864
+        in_ns "$ns" sysctl -qw net.ipv4.conf.all.rp_filter=0 net.ipv4.conf.default.rp_filter=0
+    done
+
+    link tmn-rtr r-cdg 10.201.1.1/24 tmn-cdg eth0 10.201.1.2/24
+    link tmn-rtr r-craw 10.201.2.1/24 tmn-craw eth0 10.201.2.2/24
+    link tmn-rtr r-tgt 10.201.10.1/24 tmn-tgt eth0 10.201.10.2/24
+    link tmn-rtr r-mtu 10.201.11.1/24 tmn-tgt eth1 10.201.11.2/24 1000
+    link tmn-rtr r-rsp 10.201.19.1/24 tmn-rsp eth0 10.201.19.2/24
+
+    # Router: forwards, and sends every "time exceeded" and "fragmentation needed" at once. An
+    # empty mask keeps the ICMP limiter away from the per-client token bucket that the
+    # unreachable and prohibit routes draw on (icmp_ratelimit=0 would empty that bucket).
+    in_ns tmn-rtr sysctl -qw net.ipv4.ip_forward=1 net.ipv4.icmp_ratemask=0
+    ip -n tmn-rtr route add unreachable 10.201.40.0/24
+    ip -n tmn-rtr route add prohibit 10.201.41.0/24
+    ip -n tmn-rtr route add blackhole 10.201.42.0/24
+    ip -n tmn-rtr route add 10.201.20.0/24 via 10.201.19.2
+
+    # Clients: only the bed's own range, through the router; ping sockets open in one only.
+    ip -n tmn-cdg route add 10.201.0.0/16 via 10.201.1.1
+    ip -n tmn-craw route add 10.201.0.0/16 via 10.201.2.1
+    in_ns tmn-cdg sysctl -qw net.ipv4.ping_group_range="0 2147483647"
+    in_ns tmn-craw sysctl -qw net.ipv4.ping_group_range="1 0"
+    client_files tmn-cdg
+    client_files tmn-craw
+
+    ip -n tmn-tgt route add 10.201.0.0/16 via 10.201.10.1 dev eth0
+
+    # Responder host: every 10.201.20.x is local (its link to the router lies in another
+    # subnet), and the kernel leaves echoes alone.
+    ip -n tmn-rsp route add local 10.201.20.0/24 dev lo
+    ip -n tmn-rsp route add 10.201.0.0/16 via 10.201.19.1
+    in_ns tmn-rsp sysctl -qw net.ipv4.icmp_echo_ignore_all=1
+
+    rm -f "$STATE/responder.pid"
+    setsid ip netns exec tmn-rsp "$responder" --ready "$STATE/responder.pid" \
+        </dev/null >"$STATE/responder.log" 2>&1 &
+    for _ in $(seq 100); do
+        [ -s "$STATE/responder.pid" ] && break
+        sleep 0.05
+    done
+    if [ ! -s "$STATE/responder.pid" ]; then
+        log "the responder did not start:"
+        cat "$STATE/responder.log" || true
+        false
+    fi
+
+    # Both kinds of peer answer before a test may start.
+    for client in tmn-cdg tmn-craw; do
+        for target in 10.201.10.2 10.201.20.2; do
+            if ! in_ns "$client" ping -q -c 1 -W 2 "$target" >/dev/null; then
+                log "$client cannot reach $target"
+                false
+            fi
+        done
+    done
+    trap - ERR
+    log "up (responder pid $(cat "$STATE/responder.pid"))"
+}
+
+case "${1:-}" in
+up) shift; up "$@" ;;
+down) down ;;
+status)
+    for ns in "${NAMESPACES[@]}"; do [ -e "/run/netns/$ns" ] || exit 1; done
+    [ -s "$STATE/responder.pid" ] ;;
+*) echo "usage: $0 up RESPONDER | down | status" >&2; exit 2 ;;
+esac

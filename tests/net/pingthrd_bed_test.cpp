@@ -1,0 +1,321 @@
+// The ping worker: started from the main thread as the main window starts it, it hands its
+// record back on the main thread after its body has ended, and then deletes itself.
+
+#include "bedhelpers.h"
+#include "net/PingThrd.h"
+#include "support/testapp.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace bed;
+
+namespace {
+
+// What the completion handler saw, copied there.
+struct Record
+{
+    bool onMainThread = false;
+    bool bodyEnded = false;
+    QObject* sender = nullptr;
+    QString HostText, ReplyAddress, ReplyHostName, ErrorText;
+    uint32_t RoundTripMs = 0, EchoCount = 0, ErrorCode = 0;
+    uint16_t ReplyDataSize = 0;
+};
+
+// The dispatcher's start sequence: create, list, free-on-terminate, handler, inputs, resume.
+TPingThread* start(std::optional<Record>& out, const QString& host, int timeOutMs = 2000,
+                   std::function<void(TPingThread&)> inputs = {})
+{
+    auto* w = new TPingThread;
+    appendWorkerId(w->ThreadID());
+    w->FreeOnTerminate = true;
+    w->OnTerminate = [&out](QObject* sender) {
+        auto* t = static_cast<TPingThread*>(sender);
+        Record r;
+        r.onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+        r.bodyEnded = t->isFinished();
+        r.sender = sender;
+        r.HostText = t->HostText;
+        r.ReplyAddress = t->ReplyAddress;
+        r.ReplyHostName = t->ReplyHostName;
+        r.ErrorText = t->ErrorText;
+        r.RoundTripMs = t->RoundTripMs;
+        r.EchoCount = t->EchoCount;
+        r.ErrorCode = t->ErrorCode;
+        r.ReplyDataSize = t->ReplyDataSize;
+        out = r;
+    };
+    w->HostText = host;
+    w->TimeOutMs = timeOutMs;
+    if (inputs)
+        inputs(*w);
+    w->Resume();
+    return w;
+}
+
+Record run(const QString& host, int timeOutMs = 2000, std::function<void(TPingThread&)> inputs = {})
+{
+    std::optional<Record> out;
+    QPointer<TPingThread> w = start(out, host, timeOutMs, std::move(inputs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return out.has_value(); }, timeOutMs + 5000));
+    // Deleted once its handler has returned and the loop runs again.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }, 1000));
+    return out.value_or(Record{});
+}
+
+TEST(PingWorker, DeliversItsRecordOnTheMainThreadAfterTheBody)
+{
+    TM_REQUIRE_NETBED();
+    std::optional<Record> out;
+    QPointer<TPingThread> w = start(out, text(netbed::Target));
+    TPingThread* raw = w.data();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return out.has_value(); }, 5000));
+    EXPECT_TRUE(out->onMainThread);
+    EXPECT_TRUE(out->bodyEnded);
+    EXPECT_EQ(out->sender, raw);
+    EXPECT_EQ(out->EchoCount, 1u);
+    EXPECT_EQ(out->ErrorCode, 0u);
+    EXPECT_TRUE(out->ErrorText.isEmpty());
+    EXPECT_EQ(out->ReplyAddress, text(netbed::Target));
+    EXPECT_EQ(out->ReplyHostName, out->ReplyAddress); // no look-up asked for
+    EXPECT_EQ(out->ReplyDataSize, 56);                // DataSize 0 keeps the default
+    EXPECT_LT(out->RoundTripMs, 1000u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }, 1000));
+}
+
+TEST(PingWorker, CreatedSuspended)
+{
+    TM_REQUIRE_NETBED();
+    std::optional<Record> out;
+    auto* w = new TPingThread;
+    w->HostText = text(netbed::Target);
+    w->OnTerminate = [&out](QObject*) { out = Record{}; };
+    QTest::qWait(100);
+    EXPECT_FALSE(w->isRunning());
+    EXPECT_FALSE(out.has_value());
+    EXPECT_EQ(w->EchoCount, 0u);
+    w->Resume();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return out.has_value(); }, 5000));
+    EXPECT_EQ(w->EchoCount, 1u);
+    delete w; // without FreeOnTerminate the owner deletes it
+}
+
+TEST(PingWorker, TrimsTheHostButKeepsTheInputAsTyped)
+{
+    TM_REQUIRE_NETBED();
+    const QString typed = QStringLiteral(" \t") + text(netbed::TargetAlias) + QStringLiteral("  ");
+    const Record r = run(typed, 2000, [](TPingThread& w) { w.ResolveName = true; });
+    EXPECT_EQ(r.EchoCount, 1u) << qPrintable(r.ErrorText);
+    EXPECT_EQ(r.HostText, typed);
+    EXPECT_EQ(r.ReplyAddress, text(netbed::Target));
+    EXPECT_EQ(r.ReplyHostName, text(netbed::TargetName));
+}
+
+TEST(PingWorker, BlanksAroundADottedAddress)
+{
+    TM_REQUIRE_NETBED();
+    const Record r = run(QStringLiteral(" 127.0.0.1 \r\n"));
+    EXPECT_EQ(r.EchoCount, 1u) << qPrintable(r.ErrorText);
+    EXPECT_EQ(r.ReplyAddress, QStringLiteral("127.0.0.1"));
+}
+
+TEST(PingWorker, FailedReverseLookUpKeepsTheDottedAddress)
+{
+    TM_REQUIRE_NETBED();
+    const Record r = run(text(netbed::ResponderNoName.address), 2000,
+                         [](TPingThread& w) { w.ResolveName = true; });
+    EXPECT_EQ(r.EchoCount, 1u) << qPrintable(r.ErrorText);
+    EXPECT_EQ(r.ReplyAddress, text(netbed::ResponderNoName.address));
+    EXPECT_EQ(r.ReplyHostName, r.ReplyAddress);
+}
+
+TEST(PingWorker, FailureLeavesTheReplyFieldsEmpty)
+{
+    TM_REQUIRE_NETBED();
+    const Record r = run(text(netbed::Blackhole), 300);
+    EXPECT_EQ(r.EchoCount, 0u);
+    EXPECT_EQ(r.ErrorCode, 11010u);
+    EXPECT_EQ(r.ErrorText, QStringLiteral("Request timed out"));
+    EXPECT_TRUE(r.ReplyAddress.isEmpty());
+    EXPECT_TRUE(r.ReplyHostName.isEmpty());
+    EXPECT_EQ(r.RoundTripMs, 0u);
+    EXPECT_EQ(r.ReplyDataSize, 0u);
+}
+
+TEST(PingWorker, BadHostIsBadDestination)
+{
+    TM_REQUIRE_NETBED();
+    for (const QString& host : {QString(), QStringLiteral("   "), text(netbed::UnknownName),
+                                QStringLiteral("255.255.255.255"), QStringLiteral("::1")}) {
+        const Record r = run(host);
+        EXPECT_EQ(r.EchoCount, 0u) << qPrintable(host);
+        EXPECT_EQ(r.ErrorCode, 11018u) << qPrintable(host);
+        EXPECT_EQ(r.ErrorText, QStringLiteral("Bad Destination")) << qPrintable(host);
+    }
+}
+
+TEST(PingWorker, InputsReachTheSession)
+{
+    TM_REQUIRE_NETBED();
+    Record r = run(text(netbed::Target), 2000, [](TPingThread& w) { w.TimeToLive = 1; });
+    EXPECT_EQ(r.ErrorCode, 11013u);
+    EXPECT_EQ(r.ErrorText, QStringLiteral("TTL expired in transit"));
+    r = run(text(netbed::Target), 2000, [](TPingThread& w) { w.DataSize = 64000; });
+    EXPECT_EQ(r.EchoCount, 1u) << qPrintable(r.ErrorText);
+    EXPECT_EQ(r.ReplyDataSize, 64000);
+    // A 150 ms reply is too late for 50 ms, in time for the default of 4 s.
+    r = run(text(netbed::Delay150.address), 50);
+    EXPECT_EQ(r.ErrorCode, 11010u);
+    r = run(text(netbed::Delay150.address), 0);
+    EXPECT_EQ(r.EchoCount, 1u) << qPrintable(r.ErrorText);
+    EXPECT_GE(r.RoundTripMs, 150u);
+}
+
+TEST(PingWorker, NoSessionGivesTheReasonWithCodeZero)
+{
+    TM_REQUIRE_NETBED();
+    if (!netbed::rawClient())
+        GTEST_SKIP() << "ping_group_range is open here, so a session always opens; "
+                        "the raw client namespace runs this case";
+    // The worker's thread inherits this thread's capabilities at its start.
+    std::optional<Record> out;
+    ASSERT_TRUE(setNetRawEffective(false));
+    start(out, text(netbed::Target));
+    ASSERT_TRUE(setNetRawEffective(true));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return out.has_value(); }, 5000));
+    EXPECT_EQ(out->EchoCount, 0u);
+    EXPECT_EQ(out->ErrorCode, 0u);
+    EXPECT_TRUE(out->ErrorText.startsWith(QStringLiteral("Unable to get ping handle")));
+    EXPECT_TRUE(out->ErrorText.contains(QStringLiteral("ping_group_range")));
+    EXPECT_TRUE(out->ErrorText.contains(QStringLiteral("CAP_NET_RAW")));
+    EXPECT_TRUE(out->ReplyAddress.isEmpty());
+    // And this thread may open sessions again.
+    TICMP again;
+    EXPECT_EQ(again.Kind(), TICMP::SocketKind::Raw);
+}
+
+TEST(PingWorker, ResultsArriveInTheOrderTheWorkersFinish)
+{
+    TM_REQUIRE_NETBED();
+    std::vector<QString> order;
+    std::vector<TPingThread*> started;
+    const char* hosts[] = {netbed::Delay150.address, netbed::Delay20.address, netbed::Target};
+    for (int i = 0; i < 12; ++i) {
+        auto* w = new TPingThread;
+        appendWorkerId(w->ThreadID());
+        w->FreeOnTerminate = true;
+        w->OnTerminate = [&order](QObject* sender) {
+            auto* t = static_cast<TPingThread*>(sender);
+            EXPECT_EQ(t->ReplyAddress, t->HostText);
+            order.push_back(t->ReplyAddress);
+        };
+        w->HostText = text(hosts[i % 3]);
+        w->DataSize = 100 + i;
+        w->Resume();
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return order.size() == 12; }, 5000));
+    // All twenty-millisecond replies before any hundred-and-fifty-millisecond one.
+    const auto firstSlow = std::find(order.begin(), order.end(), text(netbed::Delay150.address));
+    const auto lastFast = std::find(order.rbegin(), order.rend(), text(netbed::Delay20.address));
+    ASSERT_NE(firstSlow, order.end());
+    ASSERT_NE(lastFast, order.rend());
+    const auto firstSlowIndex = firstSlow - order.begin();
+    const auto lastFastIndex = (order.rend() - lastFast) - 1;
+    EXPECT_GT(firstSlowIndex, lastFastIndex);
+}
+
+TEST(PingWorker, HandlerExceptionReachesTheErrorHandlerAndTheWorkerStillGoes)
+{
+    TM_REQUIRE_NETBED();
+    testapp::clearRecorded();
+    auto* w = new TPingThread;
+    QPointer<TPingThread> alive = w;
+    w->FreeOnTerminate = true;
+    w->HostText = QStringLiteral("127.0.0.1");
+    w->OnTerminate = [](QObject*) { throw TmError(QStringLiteral("handler failed")); };
+    w->Resume();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, 5000));
+    EXPECT_EQ(testapp::recordedTexts(), QStringList{QStringLiteral("handler failed")});
+}
+
+TEST(PingWorkerIds, ThousandEchoesListThousandIds)
+{
+    TM_REQUIRE_NETBED();
+    const qsizetype before = workerIds().size();
+    int done = 0;
+    int onMain = 0;
+    for (int batch = 0; batch < 10; ++batch) {
+        for (int i = 0; i < 100; ++i) {
+            auto* w = new TPingThread;
+            appendWorkerId(w->ThreadID());
+            w->FreeOnTerminate = true;
+            w->OnTerminate = [&](QObject* sender) {
+                ++done;
+                onMain += QThread::currentThread() == qApp->thread();
+                EXPECT_EQ(static_cast<TPingThread*>(sender)->EchoCount, 1u);
+            };
+            w->HostText = QStringLiteral("127.0.0.1");
+            w->Resume();
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return done == 100 * (batch + 1); }, 20000));
+    }
+    EXPECT_EQ(onMain, 1000);
+    const QList<quint64> ids = workerIds();
+    ASSERT_EQ(ids.size() - before, 1000);
+    QSet<quint64> distinct(ids.begin() + before, ids.end());
+    EXPECT_EQ(distinct.size(), 1000);
+    EXPECT_FALSE(distinct.contains(0));
+}
+
+TEST(PingWorkerExit, StopWakesWaitingWorkersAtOnceAndRunsNoCompletion)
+{
+    TM_REQUIRE_NETBED();
+    int completions = 0;
+    std::vector<QPointer<TPingThread>> freed;
+    for (int i = 0; i < 40; ++i) {
+        auto* w = new TPingThread;
+        appendWorkerId(w->ThreadID());
+        w->FreeOnTerminate = true;
+        w->OnTerminate = [&](QObject*) { ++completions; };
+        w->HostText = text(i % 2 ? netbed::Blackhole : netbed::Drop.address);
+        w->TimeOutMs = 9000;
+        w->Resume();
+        freed.push_back(w);
+    }
+    // One the owner keeps: not deleted by the stop, and its completion does not run either.
+    auto* kept = new TPingThread;
+    kept->HostText = text(netbed::Blackhole);
+    kept->TimeOutMs = 9000;
+    kept->OnTerminate = [&](QObject*) { ++completions; };
+    kept->Resume();
+    QTest::qWait(300); // all of them are waiting now
+    ASSERT_EQ(workersInFlight(), 41);
+
+    QElapsedTimer clock;
+    clock.start();
+    stopAllWorkers();
+    // Far below the nine-second time-out: nobody waited for it.
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(workersInFlight(), 0);
+    EXPECT_TRUE(workerIds().isEmpty());
+    for (const auto& w : freed)
+        EXPECT_TRUE(w.isNull());
+    EXPECT_TRUE(kept->isFinished());
+    QTest::qWait(200);
+    EXPECT_EQ(completions, 0);
+    delete kept;
+
+    // The wake-up is spent: workers started afterwards wait and answer as usual.
+    const Record r = run(text(netbed::Delay20.address), 2000);
+    EXPECT_EQ(r.EchoCount, 1u) << qPrintable(r.ErrorText);
+    EXPECT_GE(r.RoundTripMs, 20u);
+}
+
+} // namespace
