@@ -11,14 +11,9 @@ QString timeStamp(const QDateTime& when)
     const QChar sep = copymath::timeSeparator(QLocale::system());
     const QTime t = when.time();
     const QDate d = when.date();
-    return QStringLiteral("%1.%2.%3, %4%7%5%7%6")
-        .arg(d.day(), 2, 10, QChar(u'0'))
-        .arg(d.month(), 2, 10, QChar(u'0'))
-        .arg(d.year(), 4, 10, QChar(u'0'))
-        .arg(t.hour(), 2, 10, QChar(u'0'))
-        .arg(t.minute(), 2, 10, QChar(u'0'))
-        .arg(t.second(), 2, 10, QChar(u'0'))
-        .arg(sep);
+    auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QChar(u'0')); };
+    return two(d.day()) + u'.' + two(d.month()) + u'.' + QStringLiteral("%1").arg(d.year(), 4, 10, QChar(u'0')) +
+           QStringLiteral(", ") + two(t.hour()) + sep + two(t.minute()) + sep + two(t.second());
 }
 
 QString successLine(const QString& stamp, const QString& host, int dataSize, uint32_t roundTripMs)
