@@ -8,7 +8,8 @@ namespace pinglog {
 
 QString timeStamp(const QDateTime& when)
 {
-    const QChar sep = copymath::timeSeparator(QLocale::system());
+    // The locale is read once; looking it up for every line costs more than the line itself.
+    static const QChar sep = copymath::timeSeparator(QLocale::system());
     const QTime t = when.time();
     const QDate d = when.date();
     auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QChar(u'0')); };
