@@ -73,7 +73,7 @@ TEST(IcmpEcho, KernelTargetAnswersWithAFullRecord)
     EXPECT_EQ(s->LastReply.Address, addr(netbed::Target));
     EXPECT_EQ(s->LastReply.Status, 0u);
     EXPECT_EQ(s->LastReply.DataSize, 56);
-    EXPECT_LT(s->LastReply.RoundTripTime, 1000u);
+    EXPECT_LT(s->LastReply.RoundTripTime, 2000u); // inside the wait
     EXPECT_GT(s->LastRoundTripUs, 0);
     EXPECT_EQ(s->LastReply.Options.Ttl, 63); // the kernel's 64, one router hop
 }
