@@ -44,22 +44,6 @@ TEST(IcmpSocket, NeitherSocketGivesTheCureInTheMessage)
     EXPECT_TRUE(message.contains(QStringLiteral("setcap cap_net_raw+ep /"))) << qPrintable(message);
 }
 
-TEST(IcmpDefaults, FieldsStartAsDocumented)
-{
-    TM_REQUIRE_NETBED();
-    TICMP s;
-    EXPECT_EQ(s.DataSize, 56);
-    EXPECT_EQ(s.TimeOutMs, 4000);
-    EXPECT_EQ(s.TimeToLive, 64);
-    EXPECT_EQ(s.IpFlags, 0);
-    EXPECT_EQ(s.LastError, 0u);
-    EXPECT_FALSE(s.Resolved);
-    EXPECT_EQ(s.TargetAddress, 0u);
-    EXPECT_TRUE(s.TargetHost().isEmpty());
-    EXPECT_EQ(s.LastReply.Address, 0u);
-    EXPECT_EQ(s.DescribeLastError(), QStringLiteral("No error"));
-}
-
 TEST(IcmpEcho, KernelTargetAnswersWithAFullRecord)
 {
     TM_REQUIRE_NETBED();
