@@ -215,11 +215,14 @@ TICMP::TICMP()
             const int rawError = errno;
             if (rawError != EPERM && rawError != EACCES)
                 failOpen(-1, textfile::osReason(rawError));
+            const QString cure = dgramError == EACCES
+                                     ? QStringLiteral("Allow the group with sysctl -w "
+                                                      "net.ipv4.ping_group_range=\"0 "
+                                                      "2147483647\" or grant")
+                                     : QStringLiteral("Grant");
             failOpen(-1, QStringLiteral("%1, and the program lacks CAP_NET_RAW for a raw socket. "
-                                        "Allow the group with sysctl -w "
-                                        "net.ipv4.ping_group_range=\"0 2147483647\" or grant "
-                                        "the capability with setcap cap_net_raw+ep %2")
-                             .arg(dgramReason, programPath()));
+                                        "%2 the capability with setcap cap_net_raw+ep %3")
+                             .arg(dgramReason, cure, programPath()));
         }
         m_kind = SocketKind::Raw;
     }

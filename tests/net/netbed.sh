@@ -3,13 +3,18 @@
 # namespace of the machine is never changed: every link is created inside the bed's own
 # namespaces, and /etc/netns/tmn-* only affects programs started with "ip netns exec tmn-*".
 #
-#   netbed.sh up RESPONDER   build the bed (after removing a stale one) and start RESPONDER
-#   netbed.sh down           stop the responder and remove everything the bed made
-#   netbed.sh status         exit 0 when the bed is up
+#   netbed.sh up RESPONDER   build the bed and start RESPONDER, or join a bed that is up
+#   netbed.sh down           leave the bed; the last one out removes everything it made
+#   netbed.sh reset          remove the bed whoever uses it
+#   netbed.sh status         exit 0 when the bed is up and its responder runs
+# Two test runs at once (two build folders) share one bed instead of tearing down each
+# other's; a lock orders their ups and downs.
 set -euo pipefail
 
 NAMESPACES=(tmn-cdg tmn-craw tmn-rtr tmn-tgt tmn-rsp)
 STATE=/run/tmn-netbed
+USERS=/run/tmn-netbed.users
+LOCK=/run/tmn-netbed.lock
 
 log() { echo "netbed: $*"; }
 
@@ -52,6 +57,20 @@ EOF
     printf 'nameserver 127.0.0.1\noptions timeout:1 attempts:1\n' >"/etc/netns/$ns/resolv.conf"
 }
 
+lock() {
+    exec 9>"$LOCK"
+    flock 9
+}
+
+healthy() {
+    local ns pid
+    for ns in "${NAMESPACES[@]}"; do [ -e "/run/netns/$ns" ] || return 1; done
+    pid=$(cat "$STATE/responder.pid" 2>/dev/null) || return 1
+    [ -n "$pid" ] && grep -qa -- "--ready" "/proc/$pid/cmdline" 2>/dev/null
+}
+
+users() { cat "$USERS" 2>/dev/null || echo 0; }
+
 stop_responder() {
     local pidfile=$STATE/responder.pid pid
     [ -f "$pidfile" ] || return 0
@@ -68,8 +87,7 @@ stop_responder() {
     rm -f "$pidfile"
 }
 
-down() {
-    need_root
+teardown() {
     stop_responder
     for ns in "${NAMESPACES[@]}"; do
         if [ -e "/run/netns/$ns" ]; then
@@ -77,7 +95,26 @@ down() {
         fi
         rm -rf "/etc/netns/$ns"
     done
-    rm -rf "$STATE"
+    rm -rf "$STATE" "$USERS"
+}
+
+down() {
+    need_root
+    lock
+    local n=$(($(users) - 1))
+    if [ "$n" -gt 0 ] && healthy; then
+        echo "$n" >"$USERS"
+        log "left up for $n other user(s)"
+        return
+    fi
+    teardown
+    log "down"
+}
+
+reset() {
+    need_root
+    lock
+    teardown
     log "down"
 }
 
@@ -85,9 +122,15 @@ up() {
     need_root
     local responder=${1:?usage: netbed.sh up RESPONDER}
     [ -x "$responder" ] || { log "responder '$responder' is not an executable file"; exit 1; }
-    down >/dev/null
+    lock
+    if healthy; then
+        echo $(($(users) + 1)) >"$USERS"
+        log "up already, shared by $(users) user(s)"
+        return
+    fi
+    teardown
     mkdir -p "$STATE"
-    trap 'log "failed, removing the half-built bed"; down >/dev/null' ERR
+    trap 'log "failed, removing the half-built bed"; teardown' ERR
 
     for ns in "${NAMESPACES[@]}"; do
         ip netns add "$ns"
@@ -129,8 +172,9 @@ up() {
     in_ns tmn-rsp sysctl -qw net.ipv4.icmp_echo_ignore_all=1
 
     rm -f "$STATE/responder.pid"
+    # Without the lock's descriptor, or the responder would hold the lock for its whole life.
     setsid ip netns exec tmn-rsp "$responder" --ready "$STATE/responder.pid" \
-        </dev/null >"$STATE/responder.log" 2>&1 &
+        </dev/null >"$STATE/responder.log" 2>&1 9>&- &
     for _ in $(seq 100); do
         [ -s "$STATE/responder.pid" ] && break
         sleep 0.05
@@ -151,14 +195,14 @@ up() {
         done
     done
     trap - ERR
+    echo 1 >"$USERS"
     log "up (responder pid $(cat "$STATE/responder.pid"))"
 }
 
 case "${1:-}" in
 up) shift; up "$@" ;;
 down) down ;;
-status)
-    for ns in "${NAMESPACES[@]}"; do [ -e "/run/netns/$ns" ] || exit 1; done
-    [ -s "$STATE/responder.pid" ] ;;
-*) echo "usage: $0 up RESPONDER | down | status" >&2; exit 2 ;;
+reset) reset ;;
+status) healthy ;;
+*) echo "usage: $0 up RESPONDER | down | reset | status" >&2; exit 2 ;;
 esac

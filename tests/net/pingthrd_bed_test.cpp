@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -86,7 +87,7 @@ TEST(PingWorker, DeliversItsRecordOnTheMainThreadAfterTheBody)
     EXPECT_EQ(out->ReplyAddress, text(netbed::Target));
     EXPECT_EQ(out->ReplyHostName, out->ReplyAddress); // no look-up asked for
     EXPECT_EQ(out->ReplyDataSize, 56);                // DataSize 0 keeps the default
-    EXPECT_LT(out->RoundTripMs, 1000u);
+    EXPECT_LT(out->RoundTripMs, 2000u);               // inside the wait
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }, 1000));
 }
 
@@ -206,7 +207,7 @@ TEST(PingWorker, ResultsArriveInTheOrderTheWorkersFinish)
     TM_REQUIRE_NETBED();
     std::vector<QString> order;
     std::vector<TPingThread*> started;
-    const char* hosts[] = {netbed::Delay150.address, netbed::Delay20.address, netbed::Target};
+    const char* hosts[] = {netbed::Late.address, netbed::Delay20.address, netbed::Target};
     for (int i = 0; i < 12; ++i) {
         auto* w = new TPingThread;
         appendWorkerId(w->ThreadID());
@@ -221,8 +222,8 @@ TEST(PingWorker, ResultsArriveInTheOrderTheWorkersFinish)
         w->Resume();
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return order.size() == 12; }, 5000));
-    // All twenty-millisecond replies before any hundred-and-fifty-millisecond one.
-    const auto firstSlow = std::find(order.begin(), order.end(), text(netbed::Delay150.address));
+    // All twenty-millisecond replies before any six-hundred-millisecond one.
+    const auto firstSlow = std::find(order.begin(), order.end(), text(netbed::Late.address));
     const auto lastFast = std::find(order.rbegin(), order.rend(), text(netbed::Delay20.address));
     ASSERT_NE(firstSlow, order.end());
     ASSERT_NE(lastFast, order.rend());
@@ -316,6 +317,27 @@ TEST(PingWorkerExit, StopWakesWaitingWorkersAtOnceAndRunsNoCompletion)
     const Record r = run(text(netbed::Delay20.address), 2000);
     EXPECT_EQ(r.EchoCount, 1u) << qPrintable(r.ErrorText);
     EXPECT_GE(r.RoundTripMs, 20u);
+}
+
+TEST(PingWorkerExit, ProgramEndsAtOnceWithNineSecondTimeOutsPending)
+{
+    TM_REQUIRE_NETBED();
+    QProcess probe;
+    QElapsedTimer clock;
+    clock.start();
+    probe.start(QStringLiteral(TM_EXITPROBE), {});
+    ASSERT_TRUE(probe.waitForFinished(8000)) << "still running after 8 s";
+    const qint64 ms = clock.elapsed();
+    const QString out = QString::fromLocal8Bit(probe.readAllStandardOutput());
+    EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(probe.exitCode(), 0)
+        << qPrintable(QString::fromLocal8Bit(probe.readAllStandardError()));
+    EXPECT_TRUE(out.contains(QStringLiteral("quitting with 20 workers in flight")))
+        << qPrintable(out);
+    EXPECT_TRUE(out.contains(QStringLiteral("after the application: 0 in flight, 0 ids listed")))
+        << qPrintable(out);
+    EXPECT_FALSE(out.contains(QStringLiteral("completion"))) << qPrintable(out);
+    EXPECT_LT(ms, 5000); // it did not wait for the time-outs
 }
 
 } // namespace
