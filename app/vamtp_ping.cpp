@@ -143,7 +143,9 @@ void TForm1::PingCompleted(QObject* Sender)
     if (TApplication::instance()->Terminated())
         return;
 
-    doPing1->setEnabled(false);
+    // The original disabled "Ein Ping" while a result was handled; nothing can run in between
+    // here, so only the re-enabling after it is kept (it ends an analysis run's lock on the
+    // button), which spares a repaint of the tab behind the button at every result.
     try {
         if (PageControl1->currentWidget() == TabSheet1)
             pingBranch(worker);

@@ -1,11 +1,16 @@
 #include "platform/memo.h"
 
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
 TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent)
 {
     setUndoRedoEnabled(false);
+    // A log that grows moves its scroll bars at every line: painted opaque, they spare the
+    // window behind them a repaint each time.
+    for (QWidget* w : {static_cast<QWidget*>(horizontalScrollBar()), static_cast<QWidget*>(verticalScrollBar())})
+        w->setAutoFillBackground(true);
     // The operator may edit a memo; its lines then follow what was typed.
     connect(this, &QPlainTextEdit::textChanged, this, &TMemo::takeUserEdit);
 }
