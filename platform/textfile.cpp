@@ -128,11 +128,16 @@ QStringList readFirstLines(const QString& path, int maxLines)
     return splitLines(data, maxLines);
 }
 
-void rewriteLines(const QString& path, const QStringList& lines)
+void rewriteBytes(const QString& path, const QByteArray& data)
 {
     Fd file(path, O_WRONLY | O_CREAT | O_TRUNC, "Cannot create");
-    file.writeAll(encode(lines));
+    file.writeAll(data);
     file.close();
+}
+
+void rewriteLines(const QString& path, const QStringList& lines)
+{
+    rewriteBytes(path, encode(lines));
 }
 
 void createIfMissing(const QString& path)

@@ -2,6 +2,7 @@
 // Text files as the program keeps them: the locale's character set, CR LF after every line.
 // Every failure raises EInOutError naming the file and the system's reason.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +16,8 @@ QStringList readFirstLines(const QString& path, int maxLines);
 
 // Creates or truncates the file and writes every line followed by CR LF.
 void rewriteLines(const QString& path, const QStringList& lines);
+// Creates or truncates the file and writes the bytes as they are.
+void rewriteBytes(const QString& path, const QByteArray& data);
 // Creates the file empty if it is missing; an existing file is left as it is.
 void createIfMissing(const QString& path);
 // Creates the file when missing, otherwise appends; the file is closed again before returning.

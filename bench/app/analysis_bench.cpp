@@ -2,6 +2,7 @@
 // "Analyse starten" to the default cursor. Run it through bench/app/run-app-bench.sh.
 
 #include "app/vamtp.h"
+#include "benchsupport.h"
 #include "net/PingThrd.h"
 #include "net/netbed.h"
 #include "platform/application.h"
@@ -22,15 +23,13 @@ int main(int argc, char** argv)
         std::printf("analysis bench skipped: %s\n", reason);
         return 0;
     }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchsupport::chooseOffscreen();
     TApplication app(argc, argv);
     app.setTitle(QStringLiteral("Tallowmere"));
-    QTemporaryDir dir;
-    programdir::setDataFolderOverride(dir.path());
-    TForm1 form;
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form))
+    benchsupport::Window window;
+    if (!window.open())
         return 1;
+    TForm1& form = *window.form;
     form.PageControl1->setCurrentWidget(form.TabSheet2);
     form.Edit3->setText(QString::fromLatin1(netbed::Target));
     const int runs = argc > 1 ? std::atoi(argv[1]) : 3;

@@ -1,13 +1,39 @@
 #pragma once
 // Small helpers the window benchmarks share.
 
+#include "app/vamtp.h"
+#include "platform/programdir.h"
+
 #include <QFile>
+#include <QTest>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace benchsupport {
+
+// The application object on the offscreen platform unless a display is there.
+inline void chooseOffscreen()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// The real main window, shown, with its files in a folder of its own.
+struct Window
+{
+    QTemporaryDir dir;
+    std::unique_ptr<TForm1> form;
+    bool open()
+    {
+        programdir::setDataFolderOverride(dir.path());
+        form = std::make_unique<TForm1>();
+        form->show();
+        return QTest::qWaitForWindowExposed(form.get());
+    }
+};
 
 // Resident memory of this process in KiB.
 inline long residentKiB()

@@ -47,17 +47,14 @@ void soak(TApplication& app, TForm1& form, int count, int inFlight)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchsupport::chooseOffscreen();
     TApplication app(argc, argv);
     app.setTitle(QStringLiteral("Tallowmere"));
     const int total = argc > 1 ? std::atoi(argv[1]) : 100000;
-    QTemporaryDir dir;
-    programdir::setDataFolderOverride(dir.path());
-    TForm1 form;
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form))
+    benchsupport::Window window;
+    if (!window.open())
         return 1;
+    TForm1& form = *window.form;
     form.Edit3->setText(QStringLiteral("127.0.0.1"));
     form.CheckBox5->setChecked(true);
 

@@ -26,11 +26,8 @@ int child(int argc, char** argv)
 {
     TApplication app(argc, argv);
     app.setTitle(QStringLiteral("Tallowmere"));
-    QTemporaryDir dir;
-    programdir::setDataFolderOverride(dir.path());
-    TForm1 form;
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form))
+    benchsupport::Window window;
+    if (!window.open())
         return 1;
     std::printf("%.3f %ld\n", monotonicMs(), benchsupport::residentKiB());
     return 0;

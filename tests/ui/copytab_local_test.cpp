@@ -134,14 +134,12 @@ TEST_F(FormTest, UnitsAndGraphChoice)
     EXPECT_TRUE(f.GroupBox2->isHidden());
     EXPECT_EQ(f.Label33->text(), QStringLiteral("Max. value (ms)"));
     EXPECT_EQ(f.Label34->text(), QStringLiteral("Min. value (ms)"));
-    const auto order = f.VexTrend3->parentWidget()->children();
-    EXPECT_GT(order.indexOf(f.VexTrend3), order.indexOf(f.VexTrend4));
-    EXPECT_GT(order.indexOf(f.Label35), order.indexOf(f.Label49));
+    EXPECT_TRUE(inFrontOf(f.VexTrend3, f.VexTrend4));
+    EXPECT_TRUE(inFrontOf(f.Label35, f.Label49));
     f.RadioButton5->click();
     EXPECT_FALSE(f.GroupBox2->isHidden());
     EXPECT_EQ(f.Label33->text(), QStringLiteral("Max. value (KBit/s)"));
-    const auto again = f.VexTrend3->parentWidget()->children();
-    EXPECT_GT(again.indexOf(f.VexTrend4), again.indexOf(f.VexTrend3));
+    EXPECT_TRUE(inFrontOf(f.VexTrend4, f.VexTrend3));
     f.CheckBox7->click();
     EXPECT_TRUE(f.VexTrend3->Options() & TVexTrend::toTwin);
     EXPECT_TRUE(f.VexTrend4->Options() & TVexTrend::toTwin);
@@ -165,8 +163,7 @@ TEST_F(FormTest, PeriodicCopyingStartsAtOnceAndStops)
     EXPECT_FALSE(f.Timer1->isActive());
     EXPECT_EQ(f.Memo4->Count(), 1); // emptied, then the first measurement
     EXPECT_EQ(f.Memo3->Count(), 1);
-    const auto order = f.Button8->parentWidget()->children();
-    EXPECT_GT(order.indexOf(f.Button8), order.indexOf(f.Button7));
+    EXPECT_TRUE(inFrontOf(f.Button8, f.Button7));
     QTest::mouseClick(f.Button8, Qt::LeftButton);
     EXPECT_FALSE(f.Timer4->isActive());
     EXPECT_EQ(f.Memo4->Count(), 1);

@@ -13,6 +13,13 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+// Which of two stacked controls is seen: the later sibling lies on top.
+inline bool inFrontOf(QWidget* a, QWidget* b)
+{
+    const auto siblings = a->parentWidget()->children();
+    return siblings.indexOf(a) > siblings.indexOf(b);
+}
+
 class FormTest : public ::testing::Test
 {
 protected:

@@ -158,12 +158,6 @@ QString textOf(QObject* o)
     return {};
 }
 
-// Which control of a stacked pair is seen: the later sibling lies on top.
-bool inFrontOf(QWidget* a, QWidget* b)
-{
-    const auto siblings = a->parentWidget()->children();
-    return siblings.indexOf(a) > siblings.indexOf(b);
-}
 
 } // namespace
 

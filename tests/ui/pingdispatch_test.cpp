@@ -14,11 +14,6 @@
 
 namespace {
 
-bool inFrontOf(QWidget* a, QWidget* b)
-{
-    const auto siblings = a->parentWidget()->children();
-    return siblings.indexOf(a) > siblings.indexOf(b);
-}
 
 } // namespace
 

@@ -45,11 +45,6 @@ int newest(TVexTrend* graph)
     return graph->Values()[graph->Divisions() - 1];
 }
 
-bool inFrontOf(QWidget* a, QWidget* b)
-{
-    const auto siblings = a->parentWidget()->children();
-    return siblings.indexOf(a) > siblings.indexOf(b);
-}
 
 } // namespace
 
