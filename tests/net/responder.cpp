@@ -5,6 +5,7 @@
 //
 //   responder --ready FILE   writes its PID to FILE once it listens
 
+#include "net/Icmp.h"
 #include "net/netbed.h"
 
 #include <arpa/inet.h>
@@ -36,22 +37,10 @@ int64_t nowNs(clockid_t clock)
     return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-uint16_t checksum(const uint8_t* data, size_t len)
-{
-    uint32_t sum = 0;
-    for (; len > 1; data += 2, len -= 2)
-        sum += uint32_t(data[0] << 8 | data[1]);
-    if (len)
-        sum += uint32_t(data[0] << 8);
-    while (sum >> 16)
-        sum = (sum & 0xffff) + (sum >> 16);
-    return uint16_t(~sum);
-}
-
 void setChecksum(Bytes& icmp)
 {
     icmp[2] = icmp[3] = 0;
-    const uint16_t sum = checksum(icmp.data(), icmp.size());
+    const uint16_t sum = icmpwire::checksum(icmp.data(), icmp.size());
     icmp[2] = uint8_t(sum >> 8);
     icmp[3] = uint8_t(sum);
 }
