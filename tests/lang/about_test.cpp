@@ -31,25 +31,18 @@ TEST_F(LangTest, AboutWindowAsStored)
     EXPECT_EQ(f.minimumSize(), f.maximumSize());
     EXPECT_FALSE(f.windowFlags() & (Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                                     Qt::WindowCloseButtonHint));
-    EXPECT_EQ(f.Panel1->geometry(), QRect(8, 8, 233, 113));
     EXPECT_EQ(f.RichEdit1->parentWidget(), f.Panel1);
-    EXPECT_EQ(f.RichEdit1->geometry(), QRect(8, 8, 217, 97));
     EXPECT_TRUE(f.RichEdit1->isReadOnly());
     EXPECT_FALSE(f.RichEdit1->isEnabled());
     EXPECT_EQ(f.RichEdit1->focusPolicy(), Qt::NoFocus);
-    EXPECT_TRUE(f.RichEdit1->font().bold());
-    EXPECT_EQ(f.Label1->pos(), QPoint(24, 128));
-    EXPECT_EQ(f.Label2->pos(), QPoint(24, 176));
 
     const TovkWebLabel* mail = f.ovkWebLabel2;
-    EXPECT_EQ(mail->geometry(), QRect(24, 144, 158, 16));
     EXPECT_EQ(mail->text(), mail->Link());
     EXPECT_TRUE(mail->Link().endsWith(QLatin1String("@ostrevane.example")));
     EXPECT_EQ(mail->LinkType(), TovkWebLabel::lnMailto);
     EXPECT_EQ(mail->toolTip(), QStringLiteral("Ostrevane email"));
 
     const TovkWebLabel* site = f.ovkWebLabel1;
-    EXPECT_EQ(site->geometry(), QRect(24, 193, 193, 16));
     EXPECT_EQ(site->text(), QStringLiteral("http://") + site->Link());
     EXPECT_EQ(site->Link(), QStringLiteral("www.ostrevane.example"));
     EXPECT_EQ(site->LinkType(), TovkWebLabel::lnHttp);
@@ -58,12 +51,9 @@ TEST_F(LangTest, AboutWindowAsStored)
         EXPECT_TRUE(l->ShowHint());
         EXPECT_EQ(l->FontColor(), TovkBasicLabel::clRed);
         EXPECT_EQ(l->savedColor(), TovkBasicLabel::clRed);
-        EXPECT_EQ(l->font().pixelSize(), 13);
-        EXPECT_TRUE(l->font().bold());
         // The stored width was made for the text: it is not cut.
         EXPECT_LE(l->sizeHint().width(), l->width()) << l->text().toStdString();
     }
-    EXPECT_EQ(f.Button1->geometry(), QRect(86, 224, 75, 25));
 }
 
 TEST_F(LangTest, ShowingTheAboutWindowTwiceGivesOneWindowInFront)
