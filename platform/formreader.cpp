@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QMetaProperty>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -29,6 +30,10 @@
 #include <cstring>
 
 namespace {
+
+// Marks a control stored with its place only: it sizes itself to its text, also when a later
+// reading changes the text.
+constexpr char kAutoSize[] = "_tm_autoSize";
 
 // Calls a handler with the control that raised the event.
 class HandlerRelay : public QObject
@@ -169,9 +174,14 @@ public:
         if (top.isNull())
             fail(QStringLiteral("holds no window"));
         m_rootName = top.attribute(QStringLiteral("name"));
+        m_read.append(m_root);
         readChildren(top, m_root);
         applyProperties(top, m_root);
         bindConnections(ui.firstChildElement(QStringLiteral("connections")));
+        for (const QPointer<QObject>& obj : std::as_const(m_read)) {
+            if (obj && obj->metaObject()->indexOfMethod("Loaded()") >= 0)
+                QMetaObject::invokeMethod(obj, "Loaded", Qt::DirectConnection);
+        }
         return m_onCreate;
     }
 
@@ -236,6 +246,7 @@ private:
         const QString name = element.attribute(QStringLiteral("name"));
         QObject* obj = m_mode == FormReader::Mode::Create ? make(QStringLiteral("QAction"), name, owner)
                                                           : existing(name, QStringLiteral("QAction"));
+        m_read.append(obj);
         applyProperties(element, obj);
     }
 
@@ -279,6 +290,7 @@ private:
         } else {
             obj = existing(name, cls);
         }
+        m_read.append(obj);
         if (auto* w = qobject_cast<QWidget*>(obj)) {
             readChildren(element, w);
             applyAttributes(element, w);
@@ -390,6 +402,7 @@ private:
         if (name == QLatin1String("pos")) {
             // An auto-sized control: only its place is stored; its size follows its text.
             w->move(rect(value).topLeft());
+            w->setProperty(kAutoSize, true);
             m_autoSized = true;
             return true;
         }
@@ -525,7 +538,7 @@ private:
     {
         m_autoSized = false;
         applyEach(element, obj);
-        if (auto* w = qobject_cast<QWidget*>(obj); w && m_autoSized)
+        if (auto* w = qobject_cast<QWidget*>(obj); w && (m_autoSized || w->property(kAutoSize).toBool()))
             w->adjustSize();
     }
 
@@ -551,6 +564,9 @@ private:
 
     HandlerTable::Handler handler(const QString& name, const QString& sender) const
     {
+        // A re-reading binds nothing; without the window's table there is nothing to check.
+        if (m_mode == FormReader::Mode::Inherited && m_handlers.isEmpty())
+            return {};
         if (!m_handlers.contains(name))
             fail(QStringLiteral("handler '%1' of '%2' does not exist in the window").arg(name, sender));
         return m_handlers.find(name);
@@ -605,6 +621,7 @@ private:
     QString m_rootName;
     HandlerTable::Handler m_onCreate;
     bool m_autoSized = false;
+    QList<QPointer<QObject>> m_read;
 };
 
 } // namespace

@@ -4,8 +4,10 @@
 // Create mode builds the children from the description with a class factory and binds the
 // handlers that its <connections> name. Inherited mode finds the existing children by name and
 // only overwrites the properties the description holds, which is how a language module
-// re-reads a window that already exists. Unknown classes, objects, properties and handlers are
-// errors that name them, so a renamed object cannot break silently.
+// re-reads a window that already exists; it binds nothing, and checks handler names only when
+// it is given the window's handler table. Unknown classes, objects, properties and handlers are
+// errors that name them, so a renamed object cannot break silently. After reading, every
+// object read that has an invokable Loaded() gets it called, in the order read.
 
 #include <QByteArray>
 #include <QHash>
@@ -28,6 +30,7 @@ public:
         m_handlers.insert(name, [form, member](QObject* sender) { (form->*member)(sender); });
     }
     bool contains(const QString& name) const { return m_handlers.contains(name); }
+    bool isEmpty() const { return m_handlers.isEmpty(); }
     Handler find(const QString& name) const { return m_handlers.value(name); }
 
 private:

@@ -1,0 +1,51 @@
+// Pictures of both windows in both languages, for a person to look at.
+
+#include "langfixture.h"
+
+#include <QDir>
+#include <QImage>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+
+void save(QWidget* w, const QString& name)
+{
+    QTest::qWait(20);
+    const QImage image = w->grab().toImage();
+    EXPECT_EQ(image.size(), w->size() * w->devicePixelRatio());
+    const QString file = QDir(QStringLiteral(TM_SCREENSHOT_DIR)).filePath(name);
+    EXPECT_TRUE(image.save(file)) << file.toStdString();
+}
+
+void picturesOf(TForm1& main, TForm2& about, const QString& language)
+{
+    QDir().mkpath(QStringLiteral(TM_SCREENSHOT_DIR));
+    const struct
+    {
+        QWidget* sheet;
+        const char* name;
+    } tabs[] = {{main.TabSheet1, "ping"}, {main.TabSheet2, "analyse"}, {main.TabSheet3, "copy"}};
+    for (const auto& t : tabs) {
+        main.PageControl1->setCurrentWidget(t.sheet);
+        save(&main, QStringLiteral("main-%1-%2.png").arg(language, QLatin1String(t.name)));
+    }
+    showAboutWindow(about);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    save(&about, QStringLiteral("about-%1.png").arg(language));
+}
+
+TEST_F(LangTest, PicturesOfBothWindowsInGerman)
+{
+    startUp("de_DE.UTF-8");
+    picturesOf(form1(), form2(), QStringLiteral("de"));
+}
+
+TEST_F(LangTest, PicturesOfBothWindowsInEnglish)
+{
+    placeModule(QStringLiteral("quillnet.enu"));
+    startUp("en_US.UTF-8");
+    picturesOf(form1(), form2(), QStringLiteral("en"));
+}
+
+} // namespace
