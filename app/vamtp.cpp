@@ -1,5 +1,6 @@
 #include "app/vamtp.h"
 
+#include "app/Unit2.h"
 #include "app/pinglog.h"
 #include "controls/VexTrend.h"
 #include "net/PingThrd.h"
@@ -211,7 +212,7 @@ QString TForm1::dataPath(const QString& fileName) const
 
 void TForm1::FormCreate(QObject*)
 {
-    languageStep();
+    languageStartupStep();
     // Layout of the Ping and Analyse tabs.
     PageControl1->setGeometry(PageControl1->x(), 93, PageControl1->width(), 420);
     Memo4->Clear();
@@ -225,11 +226,6 @@ void TForm1::FormCreate(QObject*)
     VexTrend2->setGridXstep(int(Round(600.0L / VexTrend2->Divisions())));
     setGridHeaders();
     RadioButton5Click(RadioButton5);
-}
-
-void TForm1::languageStep()
-{
-    // The language module is installed by the start-up code of lang/reinit.
 }
 
 void TForm1::doExitClick(QObject*)
@@ -364,6 +360,27 @@ void TForm1::Resetgraph1Click(QObject*)
 
 // ---- help menu (the About window is created by the program entry)
 
-void TForm1::Producthomepage1Click(QObject*) {}
+static TForm2& existingAboutWindow()
+{
+    TForm2* about = aboutWindow();
+    if (!about)
+        throw EResourceError(QStringLiteral("The About window has not been created"));
+    return *about;
+}
 
-void TForm1::About3Click(QObject*) {}
+void TForm1::Producthomepage1Click(QObject*)
+{
+    openProductHomePage(existingAboutWindow());
+}
+
+void TForm1::About3Click(QObject*)
+{
+    showAboutWindow(existingAboutWindow());
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    // Closing the main window ends the program, also while the About window is open.
+    QMainWindow::closeEvent(event);
+    TApplication::instance()->Terminate();
+}

@@ -5,6 +5,7 @@
 // vamtp.cpp (frame, start-up, host history, graph menu), vamtp_ping.cpp, vamtp_analysis.cpp,
 // vamtp_copy.cpp.
 
+#include "lang/reinit.h"
 #include "platform/formreader.h"
 
 #include <QHash>
@@ -34,7 +35,7 @@ namespace testfiles {
 struct TestFile;
 }
 
-class TForm1 : public QMainWindow
+class TForm1 : public QMainWindow, public ReloadableForm
 {
     Q_OBJECT
 public:
@@ -93,7 +94,7 @@ public:
     void newhost();
 
     // The handler table the window description is bound with; also used to re-read it.
-    HandlerTable handlerTable();
+    HandlerTable handlerTable() override;
 
     // Controls named in the description.
     QLabel* Label20;
@@ -190,11 +191,13 @@ public:
     QLabel* Label51;
     QLabel* Label52;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     template <class T>
     T* control(const char* name);
     void bindControls();
-    void languageStep();
     void loadHostHistory();
     void setGraphStyle(QAction* checked, int style);
     void addLogLine(TMemo* memo, const QString& line);

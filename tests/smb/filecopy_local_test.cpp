@@ -1,7 +1,9 @@
 // Destinations, credentials and copies to local folders (a mounted share looks like one).
 
+#include "platform/textfile.h"
 #include "platform/copy/filecopy.h"
 
+#include <cerrno>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -210,7 +212,7 @@ TEST(LocalCopy, CopiesAndReplaces)
     ASSERT_TRUE(deleteDestination(target, &reason)) << reason.toStdString();
     EXPECT_FALSE(QFileInfo::exists(target));
     EXPECT_FALSE(deleteDestination(target, &reason));
-    EXPECT_TRUE(reason.contains(QStringLiteral("No such file"))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(textfile::osReason(ENOENT))) << reason.toStdString();
 }
 
 TEST(LocalCopy, FailuresAreResults)
@@ -227,7 +229,7 @@ TEST(LocalCopy, FailuresAreResults)
 
     EXPECT_FALSE(
         copyToDestination(source, dir.filePath(QStringLiteral("no/folder/out.bin")), &reason));
-    EXPECT_TRUE(reason.contains(QStringLiteral("No such file"))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(textfile::osReason(ENOENT))) << reason.toStdString();
 
     // A folder where the file should go, and the source itself as destination.
     EXPECT_FALSE(copyToDestination(source, dir.path(), &reason));

@@ -1,9 +1,11 @@
 // Copies to a real Samba server of the test bed (smbbed.h).
 
+#include "platform/textfile.h"
 #include "app/testfiles.h"
 #include "platform/copy/filecopy.h"
 #include "smbbed.h"
 
+#include <cerrno>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -137,7 +139,7 @@ TEST_F(SmbCopy, RefusalsAreResults)
     QString reason;
     const QString readOnly = uncFolder(bed().readonlyShare);
     EXPECT_FALSE(copyToDestination(source(0), readOnly + QStringLiteral("new.txt"), &reason));
-    EXPECT_TRUE(reason.contains(QStringLiteral("Permission denied"))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(textfile::osReason(EACCES))) << reason.toStdString();
     EXPECT_FALSE(QFileInfo::exists(bed().readonlyDir + QStringLiteral("/new.txt")));
     EXPECT_FALSE(deleteDestination(readOnly + QStringLiteral("existing.txt"), &reason));
     EXPECT_TRUE(QFileInfo::exists(bed().readonlyDir + QStringLiteral("/existing.txt")));
@@ -153,9 +155,9 @@ TEST_F(SmbCopy, RefusalsAreResults)
 
     const QString writable = uncFolder(bed().writableShare);
     EXPECT_FALSE(copyToDestination(source(0), writable + QStringLiteral("nodir\\f.txt"), &reason));
-    EXPECT_TRUE(reason.contains(QStringLiteral("No such file"))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(textfile::osReason(ENOENT))) << reason.toStdString();
     EXPECT_FALSE(deleteDestination(writable + QStringLiteral("never-there.txt"), &reason));
-    EXPECT_TRUE(reason.contains(QStringLiteral("No such file"))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(textfile::osReason(ENOENT))) << reason.toStdString();
 
     // A missing local file is a failure too, and nothing reaches the share.
     EXPECT_FALSE(copyToDestination(m_dir.filePath(QStringLiteral("gone.txt")),

@@ -1,6 +1,8 @@
+#include "platform/textfile.h"
 #include "app/testfiles.h"
 #include "platform/errors.h"
 
+#include <cerrno>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,7 +79,7 @@ TEST(TestFiles, FirstFailureNamesTheFileAndStops)
         FAIL() << "no error for a missing folder";
     } catch (const EInOutError& e) {
         EXPECT_TRUE(e.text().contains(QStringLiteral("100kbyte.txt"))) << e.what();
-        EXPECT_TRUE(e.text().contains(QStringLiteral("No such file or directory"))) << e.what();
+        EXPECT_TRUE(e.text().contains(textfile::osReason(ENOENT))) << e.what();
         EXPECT_EQ(e.osError(), ENOENT);
     }
 

@@ -1,6 +1,7 @@
 #include "platform/errors.h"
 #include "platform/textfile.h"
 
+#include <cerrno>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -73,7 +74,7 @@ TEST(TextFile, FailuresNameTheFileAndTheReason)
         ADD_FAILURE() << "no error";
     } catch (const EInOutError& e) {
         EXPECT_TRUE(e.text().contains(missing)) << e.text().toStdString();
-        EXPECT_TRUE(e.text().contains(QStringLiteral("No such file or directory"))) << e.text().toStdString();
+        EXPECT_TRUE(e.text().contains(textfile::osReason(ENOENT))) << e.text().toStdString();
     }
     EXPECT_THROW(textfile::readLines(missing), EInOutError);
 
