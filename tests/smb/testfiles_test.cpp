@@ -23,18 +23,18 @@ QByteArray readAll(const QString& path)
 }
 
 // Checks the file's layout line by line, independently of how it was produced.
-void expectStandardContent(const QString& path, const testfiles::TestFile& spec)
+void expectStandardContent(const QString& path, const testfiles::TestFile& expected)
 {
     const QByteArray data = readAll(path);
-    ASSERT_EQ(data.size(), spec.sizeBytes) << path.toStdString();
+    ASSERT_EQ(data.size(), expected.sizeBytes) << path.toStdString();
     ASSERT_TRUE(data.endsWith("\r\n"));
     QList<QByteArray> lines = data.split('\n');
     ASSERT_TRUE(lines.last().isEmpty());
     lines.removeLast();
-    ASSERT_EQ(lines.size(), spec.lineCount + 1);
-    for (int i = 0; i < spec.lineCount; ++i)
+    ASSERT_EQ(lines.size(), expected.lineCount + 1);
+    for (int i = 0; i < expected.lineCount; ++i)
         ASSERT_EQ(lines[i], QByteArray(testfiles::kContentLine) + '\r') << "line " << i;
-    EXPECT_EQ(lines.last(), QByteArray(spec.fillerLength, 'X') + '\r');
+    EXPECT_EQ(lines.last(), QByteArray(expected.fillerLength, 'X') + '\r');
 }
 
 } // namespace
@@ -47,8 +47,8 @@ TEST(TestFiles, ExactSizesAndContent)
     EXPECT_EQ(kTestFiles[2].sizeBytes, 5242880);
     QTemporaryDir dir;
     testfiles::writeTestFiles(dir.path()); // no trailing slash
-    for (const auto& spec : kTestFiles)
-        expectStandardContent(dir.filePath(QString::fromLatin1(spec.name)), spec);
+    for (const auto& expected : kTestFiles)
+        expectStandardContent(dir.filePath(QString::fromLatin1(expected.name)), expected);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 }
 
@@ -66,8 +66,8 @@ TEST(TestFiles, ReplacesEveryFileEvenWhenOnlyOneIsMissing)
     small.write("other");
     small.close();
     testfiles::writeTestFiles(folder);
-    for (const auto& spec : kTestFiles)
-        expectStandardContent(folder + QString::fromLatin1(spec.name), spec);
+    for (const auto& expected : kTestFiles)
+        expectStandardContent(folder + QString::fromLatin1(expected.name), expected);
 }
 
 TEST(TestFiles, FirstFailureNamesTheFileAndStops)
