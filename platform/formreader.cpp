@@ -576,9 +576,12 @@ private:
                 continue;
             auto* relay = new HandlerRelay(sender, fn);
             if (signal == QLatin1String("keyReleased()")) {
-                // An editable combo box gets its keys in its line edit.
-                auto* box = qobject_cast<QComboBox*>(sender);
-                (box && box->lineEdit() ? static_cast<QObject*>(box->lineEdit()) : sender)->installEventFilter(relay);
+                // Typed keys reach an editable combo box itself (its line edit's focus proxy),
+                // which hands them to the line edit past any filter; keys sent to the line edit
+                // directly reach only the line edit. Both are watched.
+                sender->installEventFilter(relay);
+                if (auto* box = qobject_cast<QComboBox*>(sender); box && box->lineEdit())
+                    box->lineEdit()->installEventFilter(relay);
                 continue;
             }
             const char* relaySlot = "fire()";
