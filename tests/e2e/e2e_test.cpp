@@ -34,6 +34,7 @@ namespace {
 const QString kClass = QStringLiteral("tallowmere");
 const QString kHost = QString::fromLatin1(netbed::Target);
 const QString kProgramDir = QStringLiteral("lib/tallowmere");
+constexpr uid_t kNobody = 65534;
 
 // Controls, by their place in the parent (TForm1.ui); -1 takes any width or height.
 const QSize kFormClient(655, 513);
@@ -90,6 +91,13 @@ bool matches(const QString& pattern, const QString& text)
 QString todayStamp()
 {
     return QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
+}
+
+// A reply line of the Ping and Analyse tabs for the bed's target, of today.
+QString replyLine(int dataSize)
+{
+    return todayStamp() + QStringLiteral(", [0-9]{2}:[0-9]{2}:[0-9]{2}, ") +
+           QRegularExpression::escape(kHost) + QStringLiteral(", %1 bytes, [0-9]+ms").arg(dataSize);
 }
 
 // The Samba test bed as its start script described it (tests/smb/smbbed.sh).
@@ -244,14 +252,25 @@ protected:
         return "program output:\n" + f.readAll().right(4000).toStdString();
     }
 
-    // Starts the installed program through its link, in the network bed's datagram client.
-    void startProgram()
+    // Starts the installed program through its link, in the network bed's datagram client;
+    // asUser runs it as the unprivileged user "nobody", for whom the installed tree is read-only.
+    void startProgram(bool asUser = false)
     {
         const QString xdg = m_home.path() + QStringLiteral("/data");
         const QString runtime = m_home.path() + QStringLiteral("/run");
         QDir().mkpath(runtime);
         QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                            QFileDevice::ExeOwner);
+        if (asUser) {
+            for (const QString& dir : {m_home.path(), runtime, m_cwd.path()})
+                ASSERT_EQ(::chown(QFile::encodeName(dir).constData(), kNobody, kNobody), 0);
+            // Readable and runnable by everyone, writable by root only: a system install.
+            ASSERT_TRUE(QFile::setPermissions(m_prefix.path(),
+                                              QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                                  QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                  QFileDevice::ExeOther));
+        }
         QStringList env{
             QStringLiteral("PATH=/usr/local/bin:/usr/bin:/bin"),
             QStringLiteral("HOME=") + m_home.path(),
@@ -268,8 +287,11 @@ protected:
                 env << QString::fromLatin1(name) + u'=' + qEnvironmentVariable(name);
         }
         QStringList args{QStringLiteral("netns"), QStringLiteral("exec"),
-                         QString::fromLatin1(netbed::DatagramClient), QStringLiteral("env"),
-                         QStringLiteral("-i")};
+                         QString::fromLatin1(netbed::DatagramClient)};
+        if (asUser)
+            args << QStringLiteral("setpriv") << QStringLiteral("--reuid=%1").arg(kNobody)
+                 << QStringLiteral("--regid=%1").arg(kNobody) << QStringLiteral("--clear-groups");
+        args << QStringLiteral("env") << QStringLiteral("-i");
         args << env << m_prefix.path() + QStringLiteral("/bin/quillnet");
         m_program.setWorkingDirectory(m_cwd.path());
         m_program.setProcessChannelMode(QProcess::MergedChannels);
@@ -415,11 +437,7 @@ TEST_P(InstalledProgram, PingWithLogWritesItsLineBesideTheProgram)
     ASSERT_EQ(lines.size(), 1) << log.toStdString() << ": " << lines.join(u'|').toStdString()
                                << "\n"
                                << m_screen->describeTopLevels(kClass).toStdString();
-    EXPECT_TRUE(matches(todayStamp() + QStringLiteral(", [0-9]{2}:[0-9]{2}:[0-9]{2}, ") +
-                            QRegularExpression::escape(kHost) +
-                            QStringLiteral(", 32 bytes, [0-9]+ms"),
-                        lines[0]))
-        << lines[0].toStdString();
+    EXPECT_TRUE(matches(replyLine(32), lines[0])) << lines[0].toStdString();
     bool crlf = false;
     readLines(log, &crlf);
     EXPECT_TRUE(crlf) << "lines end with CR LF";
@@ -432,6 +450,30 @@ TEST_P(InstalledProgram, PingWithLogWritesItsLineBesideTheProgram)
     EXPECT_FALSE(QFileInfo::exists(m_home.path() + QStringLiteral("/data/tallowmere")));
 
     ASSERT_NO_FATAL_FAILURE(screenshot(QString::fromLatin1(kTabName[0])));
+}
+
+TEST_P(InstalledProgram, SystemInstallRunByAUserWritesIntoTheUsersDataFolder)
+{
+    ASSERT_NO_FATAL_FAILURE(startProgram(true));
+    ASSERT_NO_FATAL_FAILURE(typeInto(kComboBox1, kFormClient, kHost, "host entry"));
+    ASSERT_NO_FATAL_FAILURE(clickCheckBox(kCheckBox2, kPanel1, "\"Log schreiben\""));
+    ASSERT_NO_FATAL_FAILURE(clickOn(kDoPing1, QSize(), "\"Ein Ping\""));
+
+    // $XDG_DATA_HOME/tallowmere, made by the program; nothing beside the program file.
+    const QString data = m_home.path() + QStringLiteral("/data/tallowmere/");
+    const QStringList lines =
+        waitForLines(data + QStringLiteral("quillnet_%1.txt").arg(kHost), 1, 20000);
+    ASSERT_EQ(lines.size(), 1) << "no ping log in " << data.toStdString() << "\n"
+                               << m_screen->describeTopLevels(kClass).toStdString() << "\n"
+                               << logTail();
+    EXPECT_TRUE(matches(replyLine(32), lines[0])) << lines[0].toStdString();
+    EXPECT_EQ(readLines(data + QStringLiteral("hostfile.txt")).value(0), kHost);
+    EXPECT_EQ(QFileInfo(data).ownerId(), kNobody);
+    EXPECT_EQ(QDir(programDir()).entryList(QDir::Files),
+              QStringList{QStringLiteral("quillnet")} +
+                  (QFileInfo::exists(programDir() + QStringLiteral("quillnet.enu"))
+                       ? QStringList{QStringLiteral("quillnet.enu")}
+                       : QStringList{}));
 }
 
 TEST_P(InstalledProgram, AnalysisRunWritesSeventyLines)
