@@ -1,5 +1,6 @@
 #include "platform/formreader.h"
 
+#include "platform/application.h"
 #include "platform/errors.h"
 #include "platform/memo.h"
 
@@ -40,37 +41,54 @@ class HandlerRelay : public QObject
 {
     Q_OBJECT
 public:
-    HandlerRelay(QObject* sender, HandlerTable::Handler handler)
-        : QObject(sender), m_sender(sender), m_handler(std::move(handler))
+    HandlerRelay(QObject* sender, QWidget* window, HandlerTable::Handler handler)
+        : QObject(sender), m_sender(sender), m_window(window), m_windowClass(window->metaObject()),
+          m_handler(std::move(handler))
     {
     }
 
 public Q_SLOTS:
-    void fire() { m_handler(m_sender); }
+    void fire() { call(); }
     // A radio button's click handler runs when it becomes checked, not when it is unchecked.
     void fireIfTrue(bool on)
     {
         if (on)
-            m_handler(m_sender);
+            call();
     }
     // A menu entry's check mark is set by its handler; undo the toggle Qt made on the click.
     void fireMenuItem(bool checked)
     {
         if (auto* action = qobject_cast<QAction*>(m_sender); action && action->isCheckable())
             action->setChecked(!checked);
-        m_handler(m_sender);
+        call();
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::KeyRelease)
-            m_handler(m_sender);
+            call();
         return QObject::eventFilter(watched, event);
     }
 
 private:
+    void call()
+    {
+        // While the window's own destructor has run and its base class hides it, Qt still
+        // sends focus and text signals: the window's members are gone by then.
+        if (m_window->metaObject() != m_windowClass)
+            return;
+        // A handler's exception stops here, not inside Qt's widget code, which is built
+        // without unwinding clean-ups and would leak its events and guards.
+        if (TApplication* app = TApplication::instance())
+            app->guarded([this] { m_handler(m_sender); });
+        else
+            m_handler(m_sender);
+    }
+
     QObject* m_sender;
+    QWidget* m_window;
+    const QMetaObject* m_windowClass;
     HandlerTable::Handler m_handler;
 };
 
@@ -590,11 +608,14 @@ private:
             const HandlerTable::Handler fn = handler(slot, senderName);
             if (m_mode != FormReader::Mode::Create)
                 continue;
-            auto* relay = new HandlerRelay(sender, fn);
+            auto* relay = new HandlerRelay(sender, m_root, fn);
             if (signal == QLatin1String("keyReleased()")) {
-                // An editable combo box gets its keys in its line edit.
-                auto* box = qobject_cast<QComboBox*>(sender);
-                (box && box->lineEdit() ? static_cast<QObject*>(box->lineEdit()) : sender)->installEventFilter(relay);
+                // Typed keys reach an editable combo box itself (its line edit's focus proxy),
+                // which hands them to the line edit past any filter; keys sent to the line edit
+                // directly reach only the line edit. Both are watched.
+                sender->installEventFilter(relay);
+                if (auto* box = qobject_cast<QComboBox*>(sender); box && box->lineEdit())
+                    box->lineEdit()->installEventFilter(relay);
                 continue;
             }
             const char* relaySlot = "fire()";

@@ -12,6 +12,10 @@ packages=(
     # test beds: namespaces, a real Samba server and its client, a virtual display
     iproute2 iputils-ping procps samba smbclient xvfb xauth xdotool x11-utils
     xdg-utils appstream desktop-file-utils file
+    # end-to-end run: screenshots (import), the German and English glibc locales
+    imagemagick locales-all
+    # the Debian package: dpkg-shlibdeps finds its library dependencies
+    dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do
