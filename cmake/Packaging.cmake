@@ -29,6 +29,8 @@ function(tallowmere_packaging)
     # Only system libraries are linked: no run-time search path in the installed program.
     set_target_properties(quillnet PROPERTIES INSTALL_RPATH "")
     install(TARGETS quillnet RUNTIME DESTINATION "${TALLOWMERE_INSTALL_LIBDIR}" COMPONENT Runtime)
+    # The language module is looked up beside the real program file.
+    install(FILES "${TALLOWMERE_ENGLISH_MODULE}" DESTINATION "${TALLOWMERE_INSTALL_LIBDIR}" COMPONENT Runtime)
 
     # The link is made in the build tree and installed as a link (file(INSTALL) keeps symbolic
     # links), so it also lands in DESTDIR staging, in the install manifest and in the package.

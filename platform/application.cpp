@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 
 #include <QFont>
+#include <QIcon>
 #include <QMessageBox>
 
 #include <exception>
@@ -15,6 +16,9 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
                                    {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
                                     QStringLiteral("DejaVu Sans")});
     setApplicationName(QStringLiteral("tallowmere"));
+    // Lets desktops match the windows to the installed desktop file and icon.
+    setDesktopFileName(QStringLiteral("example.ostrevane.Tallowmere"));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("example.ostrevane.Tallowmere")));
     setQuitOnLastWindowClosed(true);
 }
 

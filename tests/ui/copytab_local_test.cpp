@@ -136,6 +136,9 @@ TEST_F(FormTest, UnitsAndGraphChoice)
     EXPECT_EQ(f.Label34->text(), QStringLiteral("Min. value (ms)"));
     EXPECT_TRUE(inFrontOf(f.VexTrend3, f.VexTrend4));
     EXPECT_TRUE(inFrontOf(f.Label35, f.Label49));
+    // The pair's members are opaque, or the one behind would show through the one in front.
+    for (QLabel* l : {f.Label35, f.Label36, f.Label37, f.Label38, f.Label49, f.Label50, f.Label51, f.Label52})
+        EXPECT_TRUE(l->autoFillBackground()) << l->objectName().toStdString();
     f.RadioButton5->click();
     EXPECT_FALSE(f.GroupBox2->isHidden());
     EXPECT_EQ(f.Label33->text(), QStringLiteral("Max. value (KBit/s)"));
