@@ -88,6 +88,8 @@ void TForm1::CheckBox1Click(QObject*)
 void TForm1::Button1Click(QObject*)
 {
     CheckBox1->setChecked(true);
+    // The first ping may have failed (a bad data size): continuous pinging did not start then.
+    FormReader::rethrowPending();
     Button2->raise();
     Button1->lower();
 }

@@ -1,5 +1,7 @@
 #include "controls/ovkWebLabel.h"
 
+#include "platform/application.h"
+
 #include "platform/formreader.h"
 #include "platform/shell.h"
 
@@ -117,7 +119,12 @@ void TovkWebLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     TovkBasicLabel::mouseReleaseEvent(event);
     // Any button; a press that is dragged off the label and let go elsewhere opens nothing.
-    if (rect().contains(event->position().toPoint()))
+    if (!rect().contains(event->position().toPoint()))
+        return;
+    // A refused open is reported here: an exception must not unwind through Qt's event code.
+    if (auto* app = TApplication::instance())
+        app->guarded([this] { OpenLink(); });
+    else
         OpenLink();
 }
 

@@ -29,6 +29,8 @@
 #include <QTimer>
 
 #include <cstring>
+#include <exception>
+#include <utility>
 
 namespace {
 
@@ -71,7 +73,14 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 
+public:
+    // Handlers running right now, and the exception of a nested one; only the main thread
+    // runs handlers.
+    static inline int s_depth = 0;
+    static inline std::exception_ptr s_pending;
+
 private:
+
     void call()
     {
         // While the window's own destructor has run and its base class hides it, Qt still
@@ -79,11 +88,31 @@ private:
         if (m_window->metaObject() != m_windowClass)
             return;
         // A handler's exception stops here, not inside Qt's widget code, which is built
-        // without unwinding clean-ups and would leak its events and guards.
-        if (TApplication* app = TApplication::instance())
-            app->guarded([this] { m_handler(m_sender); });
-        else
+        // without unwinding clean-ups and would leak its events and guards. A handler run by a
+        // change that another handler made (a box checked in code) keeps its exception for the
+        // outer one, which takes it up with FormReader::rethrowPending() or, at the latest,
+        // hands it to the error handler when it returns.
+        TApplication* app = TApplication::instance();
+        if (s_depth > 0 || !app) {
+            ++s_depth;
+            try {
+                m_handler(m_sender);
+            } catch (...) {
+                if (!s_pending)
+                    s_pending = std::current_exception();
+            }
+            --s_depth;
+            if (!app && s_depth == 0)
+                FormReader::rethrowPending();
+            return;
+        }
+        ++s_depth;
+        app->guarded([this] {
             m_handler(m_sender);
+            FormReader::rethrowPending();
+        });
+        s_pending = nullptr;
+        --s_depth;
     }
 
     QObject* m_sender;
@@ -646,6 +675,12 @@ private:
 };
 
 } // namespace
+
+void FormReader::rethrowPending()
+{
+    if (std::exception_ptr pending = std::exchange(HandlerRelay::s_pending, nullptr))
+        std::rethrow_exception(pending);
+}
 
 void FormReader::registerClass(const QString& className, Factory factory)
 {

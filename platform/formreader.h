@@ -53,6 +53,10 @@ public:
     static HandlerTable::Handler read(QWidget* root, const QByteArray& xml, const QString& origin,
                                       Mode mode, const HandlerTable& handlers);
 
+    // Raises the exception that a handler run by the current handler's own change kept back
+    // (see the handler relay), so that the current handler ends there as well.
+    static void rethrowPending();
+
     // The class name stored in a description, without reading it.
     static QString className(const QByteArray& xml);
 };

@@ -96,6 +96,8 @@ TEST_F(FormTest, ConversionErrorDuringContinuousPingingIsShownOnce)
     QTest::mouseClick(f.Button1, Qt::LeftButton);
     EXPECT_FALSE(f.Timer1->isActive());
     EXPECT_FALSE(f.CheckBox1->isChecked());
+    // The start ended with the first ping: "Dauerpingen" stays in front.
+    EXPECT_TRUE(inFrontOf(f.Button1, f.Button2));
     QTest::qWait(50);
     EXPECT_EQ(testapp::recorded().size(), 1);
 }
