@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "support/testapp.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -19,14 +21,6 @@
 using namespace filecopy;
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
 
 void writeFile(const QString& path, const QByteArray& data)
 {
@@ -203,7 +197,7 @@ TEST(LocalCopy, CopiesAndReplaces)
     writeFile(target, pattern(5 * 1024 * 1024));
     QString reason;
     ASSERT_TRUE(copyToDestination(source, target, &reason)) << reason.toStdString();
-    EXPECT_EQ(readAll(target), data);
+    EXPECT_EQ(testapp::fileBytes(target), data);
 
     writeFile(source, QByteArray());
     ASSERT_TRUE(copyToDestination(source, target, &reason)) << reason.toStdString();
@@ -235,7 +229,7 @@ TEST(LocalCopy, FailuresAreResults)
     EXPECT_FALSE(copyToDestination(source, dir.path(), &reason));
     EXPECT_FALSE(copyToDestination(source, source, &reason));
     EXPECT_TRUE(reason.contains(QStringLiteral("same file"))) << reason.toStdString();
-    EXPECT_EQ(readAll(source), pattern(1000));
+    EXPECT_EQ(testapp::fileBytes(source), pattern(1000));
 
     for (const char* bad : {"\\\\", "\\\\server", "relative.bin", ""}) {
         EXPECT_FALSE(copyToDestination(source, QString::fromUtf8(bad), &reason)) << bad;

@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "support/testapp.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -24,14 +26,6 @@ using smbbed::bed;
 using smbbed::uncFolder;
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
 
 // Sets or clears environment variables for one test, and restores them after it.
 class EnvGuard
@@ -99,7 +93,7 @@ TEST_F(SmbCopy, AllThreeSizesArriveIntactAndAreRemoved)
         QString reason;
         ASSERT_TRUE(copyToDestination(source(i), destination, &reason)) << reason.toStdString();
         EXPECT_EQ(QFileInfo(shared(name)).size(), testfiles::kTestFiles[size_t(i)].sizeBytes);
-        EXPECT_EQ(readAll(shared(name)), readAll(source(i))) << name.toStdString();
+        EXPECT_EQ(testapp::fileBytes(shared(name)), testapp::fileBytes(source(i))) << name.toStdString();
         ASSERT_TRUE(deleteDestination(destination, &reason)) << reason.toStdString();
         EXPECT_FALSE(QFileInfo::exists(shared(name)));
     }
@@ -111,7 +105,7 @@ TEST_F(SmbCopy, ReplacesALongerFile)
     ASSERT_TRUE(copyToDestination(source(2), destination));
     QString reason;
     ASSERT_TRUE(copyToDestination(source(0), destination, &reason)) << reason.toStdString();
-    EXPECT_EQ(readAll(shared(QStringLiteral("again.txt"))), readAll(source(0)));
+    EXPECT_EQ(testapp::fileBytes(shared(QStringLiteral("again.txt"))), testapp::fileBytes(source(0)));
     EXPECT_TRUE(deleteDestination(destination));
 }
 
@@ -123,13 +117,13 @@ TEST_F(SmbCopy, UrlsAndFoldersWithAwkwardNames)
     const QString unc = uncFolder(bed().writableShare) + folder + QStringLiteral("\\a%3Fb;c.txt");
     QString reason;
     ASSERT_TRUE(copyToDestination(source(0), unc, &reason)) << reason.toStdString();
-    EXPECT_EQ(readAll(shared(folder + QStringLiteral("/a%3Fb;c.txt"))), readAll(source(0)));
+    EXPECT_EQ(testapp::fileBytes(shared(folder + QStringLiteral("/a%3Fb;c.txt"))), testapp::fileBytes(source(0)));
     EXPECT_TRUE(deleteDestination(unc, &reason)) << reason.toStdString();
 
     const QString url =
         QStringLiteral("smb://%1/%2/plain.txt").arg(bed().serverAddress, bed().writableShare);
     ASSERT_TRUE(copyToDestination(source(1), url, &reason)) << reason.toStdString();
-    EXPECT_EQ(readAll(shared(QStringLiteral("plain.txt"))), readAll(source(1)));
+    EXPECT_EQ(testapp::fileBytes(shared(QStringLiteral("plain.txt"))), testapp::fileBytes(source(1)));
     EXPECT_TRUE(deleteDestination(url, &reason)) << reason.toStdString();
     EXPECT_FALSE(QFileInfo::exists(shared(QStringLiteral("plain.txt"))));
 }
@@ -198,7 +192,7 @@ TEST_F(SmbCopy, ServerStoppedInTheMiddle)
     // The next measurement after the server is back reconnects by itself.
     ASSERT_TRUE(smbbed::startServer(&reason)) << reason.toStdString();
     ASSERT_TRUE(copyToDestination(source(1), destination, &reason)) << reason.toStdString();
-    EXPECT_EQ(readAll(shared(QStringLiteral("periodic.txt"))), readAll(source(1)));
+    EXPECT_EQ(testapp::fileBytes(shared(QStringLiteral("periodic.txt"))), testapp::fileBytes(source(1)));
     EXPECT_TRUE(deleteDestination(destination, &reason)) << reason.toStdString();
 }
 
@@ -217,7 +211,7 @@ TEST_F(SmbCopy, CredentialsFromTheEnvironment)
     env.set("USER", bed().authUser + u'%' + bed().authPassword);
     resetSmbSession();
     ASSERT_TRUE(copyToDestination(source(0), destination, &reason)) << reason.toStdString();
-    EXPECT_EQ(readAll(stored), readAll(source(0)));
+    EXPECT_EQ(testapp::fileBytes(stored), testapp::fileBytes(source(0)));
     EXPECT_TRUE(deleteDestination(destination, &reason)) << reason.toStdString();
 
     env.set("USER", bed().authUser);
@@ -295,6 +289,6 @@ TEST_F(SmbCopy, LibraryMessagesGoToStderrOnly)
     ::close(out);
     ::close(err);
     EXPECT_FALSE(copied);
-    EXPECT_EQ(readAll(outPath), QByteArray());
-    EXPECT_FALSE(readAll(errPath).isEmpty());
+    EXPECT_EQ(testapp::fileBytes(outPath), QByteArray());
+    EXPECT_FALSE(testapp::fileBytes(errPath).isEmpty());
 }

@@ -8,24 +8,18 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "support/testapp.h"
+
 #include <gtest/gtest.h>
 
 using testfiles::kTestFiles;
 
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
-
 // Checks the file's layout line by line, independently of how it was produced.
 void expectStandardContent(const QString& path, const testfiles::TestFile& expected)
 {
-    const QByteArray data = readAll(path);
+    const QByteArray data = testapp::fileBytes(path);
     ASSERT_EQ(data.size(), expected.sizeBytes) << path.toStdString();
     ASSERT_TRUE(data.endsWith("\r\n"));
     QList<QByteArray> lines = data.split('\n');

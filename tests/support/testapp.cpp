@@ -1,5 +1,7 @@
 #include "support/testapp.h"
 
+#include <QFile>
+
 namespace testapp {
 
 namespace {
@@ -26,6 +28,14 @@ QStringList recordedTexts()
     for (const Recorded& r : store())
         texts += r.text;
     return texts;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
 }
 
 void install(TApplication& app)

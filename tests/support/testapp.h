@@ -20,4 +20,7 @@ const QList<Recorded>& recorded();
 void clearRecorded();
 QStringList recordedTexts();
 
+// The whole content of a file, or nothing when it cannot be read.
+QByteArray fileBytes(const QString& path);
+
 } // namespace testapp

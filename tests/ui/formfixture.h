@@ -53,11 +53,7 @@ protected:
     }
 
     QString path(const QString& name) const { return m_dir.filePath(name); }
-    QByteArray fileBytes(const QString& name) const
-    {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray fileBytes(const QString& name) const { return testapp::fileBytes(path(name)); }
     void writeFile(const QString& name, const QByteArray& data) const
     {
         QFile f(path(name));

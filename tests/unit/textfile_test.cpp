@@ -5,17 +5,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "support/testapp.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-    return f.readAll();
-}
 
 void writeRaw(const QString& path, const QByteArray& data)
 {
@@ -31,14 +26,14 @@ TEST(TextFile, WritesCrLfAfterEveryLineAndAppends)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.txt"));
     textfile::rewriteLines(path, {QStringLiteral("one"), QStringLiteral("zwei ü")});
-    EXPECT_EQ(readAll(path), QByteArray("one\r\nzwei \xc3\xbc\r\n"));
+    EXPECT_EQ(testapp::fileBytes(path), QByteArray("one\r\nzwei \xc3\xbc\r\n"));
     textfile::appendLine(path, QStringLiteral("three"));
-    EXPECT_EQ(readAll(path), QByteArray("one\r\nzwei \xc3\xbc\r\nthree\r\n"));
+    EXPECT_EQ(testapp::fileBytes(path), QByteArray("one\r\nzwei \xc3\xbc\r\nthree\r\n"));
     textfile::rewriteLines(path, {});
-    EXPECT_EQ(readAll(path), QByteArray());
+    EXPECT_EQ(testapp::fileBytes(path), QByteArray());
     const QString fresh = dir.filePath(QStringLiteral("new.txt"));
     textfile::appendLine(fresh, QStringLiteral("x"));
-    EXPECT_EQ(readAll(fresh), QByteArray("x\r\n"));
+    EXPECT_EQ(testapp::fileBytes(fresh), QByteArray("x\r\n"));
 }
 
 TEST(TextFile, ReadsAnyLineEndsAndBadBytes)
@@ -84,7 +79,7 @@ TEST(TextFile, FailuresNameTheFileAndTheReason)
     ASSERT_EQ(::chmod(QFile::encodeName(ro).constData(), 0444), 0);
     EXPECT_TRUE(textfile::isReadOnly(ro));
     EXPECT_THROW(textfile::appendLine(ro, QStringLiteral("lost?")), EInOutError);
-    EXPECT_EQ(readAll(ro), QByteArray("keep\r\n"));
+    EXPECT_EQ(testapp::fileBytes(ro), QByteArray("keep\r\n"));
     EXPECT_TRUE(textfile::isReadOnly(dir.filePath(QStringLiteral("absent.txt"))));
     EXPECT_FALSE(textfile::isReadOnly(dir.filePath(QStringLiteral("new.txt"))) && textfile::exists(dir.filePath(QStringLiteral("new.txt"))));
 
