@@ -24,6 +24,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -376,6 +377,17 @@ void TForm1::Producthomepage1Click(QObject*)
 void TForm1::About3Click(QObject*)
 {
     showAboutWindow(existingAboutWindow());
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // The window opens centred on its screen, the first time it is shown.
+    if (!m_placed) {
+        m_placed = true;
+        if (const QScreen* s = screen())
+            move(s->availableGeometry().center() - QRect(QPoint(), frameGeometry().size()).center());
+    }
 }
 
 void TForm1::closeEvent(QCloseEvent* event)

@@ -193,6 +193,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     template <class T>
@@ -217,4 +218,5 @@ private:
     // with their data sizes, and the size of every raw poll line in Memo1.
     QHash<const QObject*, int32_t> m_runWorkers;
     QList<int32_t> m_pollSizes;
+    bool m_placed = false;
 };

@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -270,6 +271,15 @@ TEST_F(FormTest, CopyTabHidesTheHostBandAndGivesThePagesItsRoom)
                        static_cast<QWidget*>(f.CheckBox6), static_cast<QWidget*>(f.Edit4)})
         EXPECT_FALSE(w->isHidden()) << w->objectName().toStdString();
     EXPECT_TRUE(f.Edit3->isHidden());
+}
+
+TEST_F(FormTest, WindowOpensCentredAndCannotBeResized)
+{
+    TForm1& f = form();
+    const QPoint screenCentre = f.screen()->availableGeometry().center();
+    EXPECT_LE((f.frameGeometry().center() - screenCentre).manhattanLength(), 2);
+    EXPECT_EQ(f.minimumSize(), f.maximumSize());
+    EXPECT_FALSE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
 }
 
 TEST_F(FormTest, StayOnTopTogglesAndKeepsThePlace)
