@@ -21,13 +21,15 @@ inline void chooseOffscreen()
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
-// The real main window, shown, with its files in a folder of its own.
+// The real main window, shown, with its files in a folder of its own. It runs as the built
+// program would, so that outside a German locale it finds the English module and asks nothing.
 struct Window
 {
     QTemporaryDir dir;
     std::unique_ptr<TForm1> form;
     bool open()
     {
+        programdir::setProgramFileOverride(QStringLiteral(TALLOWMERE_PROGRAM_FILE));
         programdir::setDataFolderOverride(dir.path());
         form = std::make_unique<TForm1>();
         form->show();
