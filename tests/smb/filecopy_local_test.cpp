@@ -231,6 +231,14 @@ TEST(LocalCopy, FailuresAreResults)
     EXPECT_TRUE(reason.contains(QStringLiteral("same file"))) << reason.toStdString();
     EXPECT_EQ(testapp::fileBytes(source), pattern(1000));
 
+    // A full disk names the destination and the reason.
+    if (QFileInfo::exists(QStringLiteral("/dev/full"))) {
+        EXPECT_FALSE(copyToDestination(source, QStringLiteral("/dev/full"), &reason));
+        EXPECT_TRUE(reason.contains(QStringLiteral("/dev/full")) &&
+                    reason.contains(textfile::osReason(ENOSPC)))
+            << reason.toStdString();
+    }
+
     for (const char* bad : {"\\\\", "\\\\server", "relative.bin", ""}) {
         EXPECT_FALSE(copyToDestination(source, QString::fromUtf8(bad), &reason)) << bad;
         EXPECT_FALSE(reason.isEmpty()) << bad;
