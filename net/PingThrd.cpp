@@ -10,6 +10,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <set>
@@ -124,6 +125,7 @@ void TPingThread::run()
             ReplyAddress = dotted(address);
             ReplyHostName = ReplyAddress;
             RoundTripMs = session.LastReply.RoundTripTime;
+            RoundTripUs = uint64_t(std::max<int64_t>(session.LastRoundTripUs, 0));
             ReplyDataSize = session.LastReply.DataSize;
             if (ResolveName && address != 0) {
                 sockaddr_in sa{};

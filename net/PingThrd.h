@@ -28,6 +28,7 @@ public:
     // outputs, written by run() only
     QString ReplyAddress;
     uint32_t RoundTripMs = 0;
+    uint64_t RoundTripUs = 0; // the same round trip in microseconds (success only)
     uint16_t ReplyDataSize = 0;
     uint32_t EchoCount = 0; // 0 means the echo failed
     QString ReplyHostName;
