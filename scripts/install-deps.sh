@@ -7,6 +7,8 @@ packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-gtk-platformtheme
     libsmbclient-dev
+    # metrics endpoint (pull exposer) and the Prometheus server its integration test scrapes with
+    prometheus-cpp-dev prometheus
     fonts-liberation fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
     # test beds: namespaces, a real Samba server and its client, a virtual display
