@@ -160,7 +160,8 @@ void checkDestination(const Reader& r, const QString& key, const QString& destin
     const filecopy::Destination d = filecopy::classifyDestination(file);
     if (d.kind != filecopy::DestinationKind::Invalid)
         return;
-    QString why = d.reason.isEmpty() ? QStringLiteral("no share folder") : d.reason;
+    // The engine's reason quotes the text as written, credentials and all: not repeated here.
+    QString why = QStringLiteral("no share folder");
     if (destination.startsWith(u'\\') && !destination.startsWith(QLatin1String("\\\\")))
         why += QStringLiteral(" (write every backslash of a UNC path twice in the file)");
     r.failKey(key, metrics::destinationLabel(destination),

@@ -41,9 +41,10 @@ Options parseCommandLine(const QStringList& arguments)
         return fail(parser.errorText());
     if (parser.isSet(help)) {
         result.mode = Options::Mode::Help;
-        // There is no application object yet to name the program.
-        result.text = parser.helpText().replace(QLatin1String("<executable_name>"),
-                                                QLatin1String("quillnet"));
+        // The first line names the program as it was called, or nothing before an application
+        // object exists: it is always quillnet.
+        const QString text = parser.helpText();
+        result.text = QStringLiteral("Usage: quillnet [options]") + text.mid(text.indexOf(u'\n'));
         return result;
     }
     if (parser.isSet(version)) {
