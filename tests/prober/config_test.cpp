@@ -165,6 +165,18 @@ TEST(ProberConfig, CredentialsOfARefusedDestinationStayOutOfTheMessage)
     EXPECT_TRUE(error.contains(QStringLiteral("\\\\srv"))) << error.toStdString();
 }
 
+TEST(ProberConfig, TheInstalledExampleIsTaken)
+{
+    const prober::Config c = prober::readConfig(QStringLiteral(TM_EXAMPLE_CONFIG));
+    ASSERT_TRUE(c.listen);
+    EXPECT_EQ(c.listen->address, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(c.ping.hosts.size(), 2);
+    ASSERT_EQ(c.copy.destinations.size(), 1);
+    EXPECT_TRUE(c.copy.destinations.first().startsWith(QStringLiteral("\\\\fileserver")))
+        << c.copy.destinations.first().toStdString();
+    EXPECT_FALSE(c.copy.destinations.first().contains(QStringLiteral("\\\\\\")));
+}
+
 TEST(ProberConfig, MissingFileAndFolderAreNamed)
 {
     QTemporaryDir dir;
