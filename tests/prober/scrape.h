@@ -21,8 +21,10 @@ struct Response
     QByteArray body;
 };
 
-// GET path from 127.0.0.1:port, HTTP/1.0, each wait bounded by timeoutMs.
-inline Response get(uint16_t port, const QByteArray& path, int timeoutMs = 5000)
+// GET path from 127.0.0.1:port, HTTP/1.0, each wait bounded by timeoutMs; extraHeaders end
+// with CR LF each.
+inline Response get(uint16_t port, const QByteArray& path, int timeoutMs = 5000,
+                    const QByteArray& extraHeaders = {})
 {
     Response r;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -37,7 +39,8 @@ inline Response get(uint16_t port, const QByteArray& path, int timeoutMs = 5000)
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     QByteArray data;
     if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) {
-        const QByteArray request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+        const QByteArray request =
+            "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n" + extraHeaders + "\r\n";
         if (::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL) ==
             ssize_t(request.size())) {
             char buffer[65536];
