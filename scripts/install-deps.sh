@@ -28,6 +28,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     $SUDO apt-get update -qq
     $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+# The Prometheus integration test starts its own server; a daemon that the package has just
+# started (listening on every interface) is not wanted here.
+if [[ " ${missing[*]-} " == *" prometheus "* ]] && command -v systemctl >/dev/null 2>&1 &&
+    systemctl is-active --quiet prometheus 2>/dev/null; then
+    $SUDO systemctl disable --now prometheus 2>/dev/null || true
+fi
 # The distribution's smbd service would hold port 445 and the test beds start their own.
 if command -v systemctl >/dev/null 2>&1 && systemctl is-active --quiet smbd 2>/dev/null; then
     $SUDO systemctl stop smbd nmbd 2>/dev/null || true
