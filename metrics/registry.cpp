@@ -3,6 +3,8 @@
 #include "app/testfiles.h"
 #include "net/PingThrd.h"
 
+#include <QRegularExpression>
+
 #include <prometheus/counter.h>
 #include <prometheus/gauge.h>
 #include <prometheus/histogram.h>
@@ -65,6 +67,15 @@ QString destinationLabel(const QString& destination)
     if (text.startsWith(QLatin1String("\\\\")) || text.startsWith(QLatin1String("//")))
         return withoutUserPart(text, 2);
     return text;
+}
+
+QString withoutCredentials(const QString& text)
+{
+    // Up to the last "@" before the next separator, as the URL parser reads it.
+    static const QRegularExpression userPart(QStringLiteral("(smb://|\\\\\\\\)[^/\\\\\\s']*@"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    QString result = text;
+    return result.replace(userPart, QStringLiteral("\\1"));
 }
 
 QString copySizeLabel(int64_t sizeBytes)

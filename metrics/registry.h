@@ -41,6 +41,10 @@ std::vector<double> copyDurationBuckets();
 // ever carries a credential.
 QString destinationLabel(const QString& destination);
 
+// A text (such as a copy's failure reason) with the user part of every smb:// URL and UNC
+// path in it removed, so it can go to a log.
+QString withoutCredentials(const QString& text);
+
 // The size label of a copy test file: "100KB", "1MB" or "5MB"; empty for any other size.
 QString copySizeLabel(int64_t sizeBytes);
 

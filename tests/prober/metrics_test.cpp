@@ -215,6 +215,28 @@ INSTANTIATE_TEST_SUITE_P(
                       LabelCase{"/mnt/share/a@b", "/mnt/share/a@b"},
                       LabelCase{"  smb://u:p@srv/s  ", "smb://srv/s"}));
 
+class ReasonText : public ::testing::TestWithParam<LabelCase>
+{
+};
+
+TEST_P(ReasonText, LosesEveryUserPartAndNothingElse)
+{
+    EXPECT_EQ(metrics::withoutCredentials(QString::fromUtf8(GetParam().destination)),
+              QString::fromUtf8(GetParam().label));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Metrics, ReasonText,
+    ::testing::Values(
+        LabelCase{"Cannot create 'smb://u:pw@srv/s/f': Permission denied",
+                  "Cannot create 'smb://srv/s/f': Permission denied"},
+        LabelCase{"Cannot create 'smb://dom;u:p@ss@srv/s/f': x",
+                  "Cannot create 'smb://srv/s/f': x"},
+        LabelCase{"'\\\\u%pw@srv\\s' and SMB://a@b/c", "'\\\\srv\\s' and SMB://b/c"},
+        LabelCase{"Cannot write 'smb://srv/share/a@b': x", "Cannot write 'smb://srv/share/a@b': x"},
+        LabelCase{"Cannot write '\\\\srv\\share\\a@b'", "Cannot write '\\\\srv\\share\\a@b'"},
+        LabelCase{"Cannot write '/mnt/u@h/f'", "Cannot write '/mnt/u@h/f'"}));
+
 TEST(Metrics, CopySizeLabelsNameTheThreeTestFiles)
 {
     EXPECT_EQ(metrics::copySizeLabel(102400), QStringLiteral("100KB"));
