@@ -52,12 +52,13 @@ int main(int argc, char** argv)
         break;
     }
 
-    std::unique_ptr<metrics::MetricsRegistry> metrics;
+    // Bound before the window exists: a port in use is refused without a display.
+    std::unique_ptr<metrics::MetricsRegistry> registry;
     std::unique_ptr<metrics::Endpoint> endpoint;
     if (options.metricsListen) {
-        metrics = std::make_unique<metrics::MetricsRegistry>(prober::programVersion());
+        registry = std::make_unique<metrics::MetricsRegistry>(prober::programVersion());
         try {
-            endpoint = std::make_unique<metrics::Endpoint>(*options.metricsListen, *metrics);
+            endpoint = std::make_unique<metrics::Endpoint>(*options.metricsListen, *registry);
         } catch (const metrics::EndpointError& e) {
             std::fprintf(stderr, "quillnet: %s\n", qPrintable(e.text()));
             return prober::kUsageExit;
