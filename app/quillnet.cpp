@@ -1,12 +1,18 @@
-// Program entry: the application object, the main window, the About window, the message loop.
+// Program entry: the command line first; then the prober without a window, or the
+// application object, the main window, the About window and the message loop.
 
 #include "app/Unit2.h"
 #include "app/vamtp.h"
+#include "metrics/endpoint.h"
+#include "metrics/registry.h"
 #include "net/PingThrd.h"
 #include "platform/application.h"
+#include "prober/headless.h"
+#include "prober/options.h"
 
 #include <QTimer>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -27,6 +33,38 @@ void scheduleScreenshot(TForm1* form, const QString& file)
 
 int main(int argc, char** argv)
 {
+    // Read before anything else, so a bad option needs neither a display nor a window.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const prober::Options options = prober::parseCommandLine(arguments);
+    switch (options.mode) {
+    case prober::Options::Mode::Help:
+    case prober::Options::Mode::Version:
+        std::fputs(qPrintable(options.text), stdout);
+        return 0;
+    case prober::Options::Mode::Error:
+        std::fprintf(stderr, "quillnet: %s\n", qPrintable(options.text));
+        return prober::kUsageExit;
+    case prober::Options::Mode::Headless:
+        return prober::runHeadless(options, argc, argv);
+    case prober::Options::Mode::Window:
+        break;
+    }
+
+    // Bound before the window exists: a port in use is refused without a display.
+    std::unique_ptr<metrics::MetricsRegistry> registry;
+    std::unique_ptr<metrics::Endpoint> endpoint;
+    if (options.metricsListen) {
+        registry = std::make_unique<metrics::MetricsRegistry>(prober::programVersion());
+        try {
+            endpoint = std::make_unique<metrics::Endpoint>(*options.metricsListen, *registry);
+        } catch (const metrics::EndpointError& e) {
+            std::fprintf(stderr, "quillnet: %s\n", qPrintable(e.text()));
+            return prober::kUsageExit;
+        }
+    }
+
     TApplication app(argc, argv);
     app.setTitle(QStringLiteral("Tallowmere"));
 

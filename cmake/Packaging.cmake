@@ -6,6 +6,9 @@
 #   <prefix>/share/applications/            example.ostrevane.Tallowmere.desktop
 #   <prefix>/share/icons/hicolor/*/apps/    example.ostrevane.Tallowmere.{png,svg}
 #   <prefix>/share/metainfo/                example.ostrevane.Tallowmere.metainfo.xml
+#   <prefix>/lib/systemd/system/            tallowmere-prober.service (the headless prober, not
+#                                           enabled)
+#   <prefix>/share/doc/tallowmere/examples/ prober.ini (the prober's example configuration)
 #
 # The program resolves /proc/self/exe, so started through the link it still finds its module in
 # its own folder. It writes its files there when it may (an install into a prefix the user owns)
@@ -53,6 +56,21 @@ function(tallowmere_packaging)
     endforeach()
     install(FILES "${_tm_dist}/icons/hicolor/scalable/apps/${TALLOWMERE_APP_ID}.svg"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps" COMPONENT Runtime)
+
+    # The headless prober: an example configuration and a service unit. The unit names the
+    # program by its installed path, which is known only while installing (the package's
+    # prefix is not the build's), so it is written then.
+    set(_tm_examples "${CMAKE_INSTALL_DATADIR}/doc/tallowmere/examples")
+    install(FILES "${_tm_dist}/prober.example.ini" DESTINATION "${_tm_examples}"
+        RENAME prober.ini COMPONENT Runtime)
+    set(_tm_unit "${CMAKE_BINARY_DIR}/dist/tallowmere-prober.service")
+    install(CODE "
+        set(BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+        set(EXAMPLE \"\${CMAKE_INSTALL_PREFIX}/${_tm_examples}/prober.ini\")
+        configure_file(\"${_tm_dist}/tallowmere-prober.service.in\" \"${_tm_unit}\" @ONLY)
+        file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\" TYPE FILE
+            FILES \"${_tm_unit}\")
+    " COMPONENT Runtime)
 
     # The Debian package: the same files under /usr.
     set(CPACK_GENERATOR "DEB")

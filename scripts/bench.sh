@@ -9,5 +9,6 @@ scripts/build.sh "$build"
 echo "== trend graph"; "$build/bench/graph/graph_bench"
 echo "== main window"; bench/app/run-app-bench.sh "$build"
 echo "== echo engine"; bench/net/run-net-bench.sh "$build"
+echo "== metrics and the headless prober"; bench/prober/run-prober-bench.sh "$build"
 echo "== copy to a share"
 if [ "$(id -u)" -eq 0 ]; then "$build/bench/smb/smb_copy_bench"; else echo "skipped: needs root"; fi

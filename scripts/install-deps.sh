@@ -7,6 +7,8 @@ packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-gtk-platformtheme
     libsmbclient-dev
+    # metrics endpoint (pull exposer) and the Prometheus server its integration test scrapes with
+    prometheus-cpp-dev prometheus
     fonts-liberation fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
     # test beds: namespaces, a real Samba server and its client, a virtual display
@@ -25,6 +27,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
     $SUDO apt-get update -qq
     $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# The Prometheus integration test starts its own server; a daemon that the package has just
+# started (listening on every interface) is not wanted here.
+if [[ " ${missing[*]-} " == *" prometheus "* ]] && command -v systemctl >/dev/null 2>&1 &&
+    systemctl is-active --quiet prometheus 2>/dev/null; then
+    $SUDO systemctl disable --now prometheus 2>/dev/null || true
 fi
 # The distribution's smbd service would hold port 445 and the test beds start their own.
 if command -v systemctl >/dev/null 2>&1 && systemctl is-active --quiet smbd 2>/dev/null; then

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package of the build folder into a temporary folder and checks what a
 # user's dpkg would install: the program in /usr/lib/tallowmere with its link in /usr/bin, the
-# desktop file, the icons, the metainfo, the language module when the build made one, and the
-# dependencies on the Qt 6 runtime, libsmbclient and the fonts.
+# desktop file, the icons, the metainfo, the language module when the build made one, the
+# prober's service unit (not enabled) and example configuration, and the dependencies on the Qt 6 runtime, libsmbclient and the fonts.
 #
 #   debcheck.sh BUILD_DIR
 set -euo pipefail
@@ -34,6 +34,15 @@ for size in 16 32 48 64 128 256; do
 done
 if [ -e "$build/app/quillnet.enu" ]; then
     need ' \./usr/lib/tallowmere/quillnet\.enu$' "the language module beside the program"
+fi
+need ' \./usr/lib/systemd/system/tallowmere-prober\.service$' "the prober's service unit"
+need ' \./usr/share/doc/tallowmere/examples/prober\.ini$' "the prober's example configuration"
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/systemd/system/tallowmere-prober.service |
+    grep -qx 'ExecStart=/usr/bin/quillnet --headless --config /etc/tallowmere/prober.ini' ||
+    fail "the service unit does not start /usr/bin/quillnet headless"
+# Installed disabled: no maintainer script enables or starts it.
+if dpkg-deb -I "$deb" postinst 2>/dev/null | grep -qE 'enable|start'; then
+    fail "the package's postinst enables or starts the prober"
 fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
