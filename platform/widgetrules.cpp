@@ -1,0 +1,239 @@
+#include "platform/widgetrules.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QShortcutEvent>
+#include <QSlider>
+#include <QStyledItemDelegate>
+
+namespace widgetrules {
+
+namespace {
+
+constexpr char kAutoSize[] = "_tm_autoSize";
+constexpr char kStoredPlace[] = "_tm_storedPlace";
+constexpr char kHeld[] = "_tm_fitHeld";
+
+// Opaque labels stored in one place are a stack of which one is shown in front: the others,
+// possibly wider, must not show beside it. Every member takes the widest member's width.
+int stackWidth(const QLabel* label, int own)
+{
+    const QRect place = label->property(kStoredPlace).toRect();
+    if (!label->autoFillBackground() || !place.isValid() || !label->parentWidget())
+        return own;
+    int widest = own;
+    const auto siblings = label->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+    for (const QLabel* other : siblings) {
+        if (other != label && other->autoFillBackground() && autoSize(other) &&
+            other->property(kStoredPlace).toRect() == place)
+            widest = qMax(widest, other->sizeHint().width());
+    }
+    return widest;
+}
+
+// Qt tells a widget nothing when a child label's text changes; it only invalidates the
+// parent's layout, at once and also while the parent is hidden. This layout places nothing:
+// it takes that moment to size the parent's auto-sized labels, as the caption setter of the
+// original labels did.
+class LabelFitter : public QLayout
+{
+public:
+    explicit LabelFitter(QWidget* parent) : QLayout(parent)
+    {
+        setContentsMargins(0, 0, 0, 0);
+        setSizeConstraint(QLayout::SetNoConstraint);
+    }
+
+    void invalidate() override
+    {
+        QLayout::invalidate();
+        const auto labels = parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+        for (QLabel* label : labels) {
+            if (autoSize(label) && !label->property(kHeld).toBool())
+                fitLabel(label);
+        }
+    }
+
+    void addItem(QLayoutItem* item) override { delete item; }
+    int count() const override { return 0; }
+    QLayoutItem* itemAt(int) const override { return nullptr; }
+    QLayoutItem* takeAt(int) override { return nullptr; }
+    QSize sizeHint() const override { return {}; }
+};
+
+class FixedHeightDelegate : public QStyledItemDelegate
+{
+public:
+    FixedHeightDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), m_height(height)
+    {
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
+    }
+
+private:
+    int m_height;
+};
+
+// Whether a later sibling that is shown covers the whole of w: w is the back member of a
+// stacked pair.
+bool coveredBySibling(const QWidget* w)
+{
+    const QWidget* parent = w->parentWidget();
+    if (!parent)
+        return false;
+    const QObjectList& siblings = parent->children();
+    for (qsizetype i = siblings.indexOf(w) + 1; i < siblings.size(); ++i) {
+        const auto* other = qobject_cast<const QWidget*>(siblings.at(i));
+        if (other && !other->isHidden() && !other->isWindow() &&
+            other->geometry().contains(w->geometry()))
+            return true;
+    }
+    return false;
+}
+
+bool takesMnemonic(const QAbstractButton* b, const QKeySequence& key)
+{
+    return b->isVisible() && b->isEnabled() && !coveredBySibling(b) &&
+           QKeySequence::mnemonic(b->text()) == key;
+}
+
+// A mnemonic goes to the first button of the window, in the order the window holds them,
+// that shows it and can take it; a button behind its stacked twin does not. Qt instead treats
+// a letter that two buttons share as ambiguous and only moves the focus between them, and it
+// clicks a button even while its twin covers it.
+class MnemonicRoute : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Shortcut)
+            return false;
+        auto* button = static_cast<QAbstractButton*>(watched);
+        const QKeySequence key = static_cast<QShortcutEvent*>(event)->key();
+        if (QKeySequence::mnemonic(button->text()) != key)
+            return false;
+        const auto buttons = button->window()->findChildren<QAbstractButton*>();
+        for (QAbstractButton* candidate : buttons) {
+            if (takesMnemonic(candidate, key)) {
+                if (candidate->focusPolicy() != Qt::NoFocus)
+                    candidate->setFocus(Qt::ShortcutFocusReason);
+                candidate->click();
+                break;
+            }
+        }
+        return true;
+    }
+};
+
+class BottomAlign : public QObject
+{
+public:
+    explicit BottomAlign(QWidget* child) : QObject(child), m_child(child)
+    {
+        child->parentWidget()->installEventFilter(this);
+        apply();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize)
+            apply();
+        return false;
+    }
+
+private:
+    void apply()
+    {
+        const QWidget* parent = m_child->parentWidget();
+        const int h = m_child->height();
+        m_child->setGeometry(0, parent->height() - h, parent->width(), h);
+    }
+    QWidget* m_child;
+};
+
+} // namespace
+
+void prepareSlider(QSlider* slider)
+{
+    slider->setOrientation(Qt::Horizontal);
+    slider->setSingleStep(1);
+    slider->setPageStep(2);
+    slider->setTickInterval(1);
+    slider->setInvertedControls(true);
+}
+
+void prepareComboBox(QComboBox* box)
+{
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+}
+
+void setItemHeight(QComboBox* box, int height)
+{
+    box->setItemDelegate(new FixedHeightDelegate(height, box));
+}
+
+void setTabStop(QWidget* w, bool tabStop)
+{
+    const bool takesClicks = w->focusPolicy() & Qt::ClickFocus;
+    if (tabStop)
+        w->setFocusPolicy(takesClicks ? Qt::StrongFocus : Qt::TabFocus);
+    else
+        w->setFocusPolicy(takesClicks ? Qt::ClickFocus : Qt::NoFocus);
+}
+
+void setAutoSize(QLabel* label, bool on)
+{
+    label->setProperty(kAutoSize, on);
+    QWidget* parent = label->parentWidget();
+    if (on && parent && !parent->layout())
+        new LabelFitter(parent);
+}
+
+bool autoSize(const QLabel* label)
+{
+    return label->property(kAutoSize).toBool();
+}
+
+void holdFit(QLabel* label, bool hold)
+{
+    label->setProperty(kHeld, hold);
+}
+
+void rememberPlace(QLabel* label, const QRect& place)
+{
+    label->setProperty(kStoredPlace, place);
+}
+
+void fitLabel(QLabel* label, bool keepLeft)
+{
+    QSize size = label->sizeHint();
+    size.setWidth(stackWidth(label, size.width()));
+    int x = label->x();
+    if (!keepLeft && (label->alignment() & Qt::AlignRight))
+        x += label->width() - size.width();
+    label->setGeometry(x, label->y(), size.width(), size.height());
+}
+
+void routeMnemonic(QAbstractButton* button)
+{
+    button->installEventFilter(new MnemonicRoute(button));
+}
+
+void alignBottom(QWidget* w)
+{
+    new BottomAlign(w);
+}
+
+} // namespace widgetrules
