@@ -141,7 +141,7 @@ QHash<QString, FormReader::Factory>& factories()
         widget("QFrame", static_cast<QFrame*>(nullptr));
         widget("QGroupBox", static_cast<QGroupBox*>(nullptr));
         widget("QTabWidget", static_cast<QTabWidget*>(nullptr));
-        widget("QTableWidget", static_cast<QTableWidget*>(nullptr));
+
         widget("QMenuBar", static_cast<QMenuBar*>(nullptr));
         widget("QMenu", static_cast<QMenu*>(nullptr));
         widget("TMemo", static_cast<TMemo*>(nullptr));
@@ -154,6 +154,11 @@ QHash<QString, FormReader::Factory>& factories()
             auto* slider = new QSlider(parent);
             widgetrules::prepareSlider(slider);
             return slider;
+        });
+        t.insert(QStringLiteral("QTableWidget"), [](QWidget* parent) -> QObject* {
+            auto* grid = new QTableWidget(parent);
+            widgetrules::prepareGrid(grid);
+            return grid;
         });
         t.insert(QStringLiteral("QTimer"),
                  [](QWidget* parent) -> QObject* { return new QTimer(parent); });

@@ -65,6 +65,8 @@ void TMemo::showLastLine()
     cursor.movePosition(QTextCursor::StartOfBlock);
     setTextCursor(cursor);
     ensureCursorVisible();
+    // The last line whole, not cut at the bottom edge.
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 void TMemo::rebuildDocument()
@@ -146,21 +148,23 @@ void TMemo::Clear()
 
 void TMemo::showEvent(QShowEvent* event)
 {
+    QPlainTextEdit::showEvent(event);
     if (m_documentStale)
         rebuildDocument();
-    QPlainTextEdit::showEvent(event);
 }
 
 void TMemo::keyPressEvent(QKeyEvent* event)
 {
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && !m_wantReturns) {
-        if (!(event->modifiers() & Qt::ControlModifier)) {
+    // Ctrl+Enter always starts a new line; Enter only where the memo wants it.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (event->modifiers() & Qt::ControlModifier) {
+            insertPlainText(QStringLiteral("\n"));
+            return;
+        }
+        if (!m_wantReturns) {
             event->ignore();
             return;
         }
-        insertPlainText(QStringLiteral("\n"));
-        return;
     }
     QPlainTextEdit::keyPressEvent(event);
 }

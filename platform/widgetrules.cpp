@@ -3,12 +3,15 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QShortcutEvent>
 #include <QSlider>
 #include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QWheelEvent>
 
 namespace widgetrules {
 
@@ -134,6 +137,56 @@ protected:
     }
 };
 
+// Keys and wheel of a slider as on the original platform: Up, Page Up and the wheel turned
+// away move towards the minimum, like Left; Down and Page Down towards the maximum.
+class SliderKeys : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* slider = static_cast<QSlider*>(watched);
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            QAbstractSlider::SliderAction action = QAbstractSlider::SliderNoAction;
+            switch (key->key()) {
+            case Qt::Key_Up:
+                action = QAbstractSlider::SliderSingleStepSub;
+                break;
+            case Qt::Key_Down:
+                action = QAbstractSlider::SliderSingleStepAdd;
+                break;
+            case Qt::Key_PageUp:
+                action = QAbstractSlider::SliderPageStepSub;
+                break;
+            case Qt::Key_PageDown:
+                action = QAbstractSlider::SliderPageStepAdd;
+                break;
+            default:
+                return false;
+            }
+            slider->triggerAction(action);
+            return true;
+        }
+        if (event->type() == QEvent::Wheel) {
+            const auto* wheel = static_cast<QWheelEvent*>(event);
+            m_wheel += wheel->angleDelta().y();
+            // One step per notch of 120.
+            for (; m_wheel >= 120; m_wheel -= 120)
+                slider->triggerAction(QAbstractSlider::SliderSingleStepSub);
+            for (; m_wheel <= -120; m_wheel += 120)
+                slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+            return true;
+        }
+        return false;
+    }
+
+private:
+    int m_wheel = 0;
+};
+
 class BottomAlign : public QObject
 {
 public:
@@ -169,7 +222,7 @@ void prepareSlider(QSlider* slider)
     slider->setSingleStep(1);
     slider->setPageStep(2);
     slider->setTickInterval(1);
-    slider->setInvertedControls(true);
+    slider->installEventFilter(new SliderKeys(slider));
 }
 
 void prepareComboBox(QComboBox* box)
@@ -177,6 +230,11 @@ void prepareComboBox(QComboBox* box)
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->setCompleter(nullptr);
+}
+
+void prepareGrid(QTableWidget* grid)
+{
+    grid->setTabKeyNavigation(false);
 }
 
 void setItemHeight(QComboBox* box, int height)

@@ -10,6 +10,7 @@ class QComboBox;
 class QRect;
 class QLabel;
 class QSlider;
+class QTableWidget;
 class QWidget;
 
 namespace widgetrules {
@@ -22,6 +23,10 @@ void prepareSlider(QSlider* slider);
 // An editable drop-down list whose text is exactly what was typed: no completion from the
 // items, and Enter adds no item (the program keeps the list itself).
 void prepareComboBox(QComboBox* box);
+
+// A grid that leaves Tab and Ctrl+Tab to the window (to the next control, the next sheet);
+// arrow keys move between its cells.
+void prepareGrid(QTableWidget* grid);
 
 // Height of every item in the open list of the box.
 void setItemHeight(QComboBox* box, int height);
