@@ -1,6 +1,7 @@
 // Pictures of the real window on each tab, for a person to look at.
 
 #include "formfixture.h"
+#include "support/labelfit.h"
 
 #include <QDir>
 #include <QImage>
@@ -10,6 +11,8 @@ TEST_F(FormTest, WritesAPictureOfEachTab)
 {
     TForm1& f = form();
     QDir().mkpath(QStringLiteral(TM_SCREENSHOT_DIR));
+    // The widest values, so the pictures show whether they can be read.
+    labelfit::showLargestValues(f);
     const struct
     {
         QWidget* sheet;
