@@ -328,8 +328,8 @@ private:
             // Labels size themselves to their caption unless the description says otherwise.
             if (auto* label = qobject_cast<QLabel*>(obj))
                 widgetrules::setAutoSize(label, true);
-            if (auto* button = qobject_cast<QAbstractButton*>(obj))
-                widgetrules::routeMnemonic(button);
+            if (qobject_cast<QAbstractButton*>(obj) || qobject_cast<QMenuBar*>(obj))
+                widgetrules::routeMnemonics(static_cast<QWidget*>(obj));
         } else {
             obj = existing(name, cls);
         }

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QShortcutEvent>
 #include <QSlider>
 #include <QStyledItemDelegate>
@@ -106,10 +107,33 @@ bool takesMnemonic(const QAbstractButton* b, const QKeySequence& key)
            QKeySequence::mnemonic(b->text()) == key;
 }
 
-// A mnemonic goes to the first button of the window, in the order the window holds them,
-// that shows it and can take it; a button behind its stacked twin does not. Qt instead treats
-// a letter that two buttons share as ambiguous and only moves the focus between them, and it
-// clicks a button even while its twin covers it.
+// Gives Alt and a letter to the first button of the window, in the order the window holds
+// them, that shows the letter and can take it (a button behind its stacked twin cannot), and
+// to the menu bar when no button can. Qt instead treats a letter that two controls share as
+// ambiguous and only moves the focus between them, and it clicks a button even while its
+// twin covers it.
+void routeMnemonic(QWidget* window, const QKeySequence& key)
+{
+    const auto buttons = window->findChildren<QAbstractButton*>();
+    for (QAbstractButton* candidate : buttons) {
+        if (takesMnemonic(candidate, key)) {
+            if (candidate->focusPolicy() != Qt::NoFocus)
+                candidate->setFocus(Qt::ShortcutFocusReason);
+            candidate->click();
+            return;
+        }
+    }
+    if (auto* bar = window->findChild<QMenuBar*>()) {
+        for (QAction* action : bar->actions()) {
+            if (action->isVisible() && action->isEnabled() &&
+                QKeySequence::mnemonic(action->text()) == key) {
+                bar->setActiveAction(action);
+                return;
+            }
+        }
+    }
+}
+
 class MnemonicRoute : public QObject
 {
 public:
@@ -120,19 +144,19 @@ protected:
     {
         if (event->type() != QEvent::Shortcut)
             return false;
-        auto* button = static_cast<QAbstractButton*>(watched);
+        auto* w = static_cast<QWidget*>(watched);
         const QKeySequence key = static_cast<QShortcutEvent*>(event)->key();
-        if (QKeySequence::mnemonic(button->text()) != key)
-            return false;
-        const auto buttons = button->window()->findChildren<QAbstractButton*>();
-        for (QAbstractButton* candidate : buttons) {
-            if (takesMnemonic(candidate, key)) {
-                if (candidate->focusPolicy() != Qt::NoFocus)
-                    candidate->setFocus(Qt::ShortcutFocusReason);
-                candidate->click();
-                break;
-            }
+        // Only the letters of the control's own caption; a menu bar holds several.
+        bool own = false;
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            own = QKeySequence::mnemonic(button->text()) == key;
+        } else if (auto* bar = qobject_cast<QMenuBar*>(w)) {
+            for (const QAction* action : bar->actions())
+                own = own || QKeySequence::mnemonic(action->text()) == key;
         }
+        if (!own)
+            return false;
+        routeMnemonic(w->window(), key);
         return true;
     }
 };
@@ -284,9 +308,9 @@ void fitLabel(QLabel* label, bool keepLeft)
     label->setGeometry(x, label->y(), size.width(), size.height());
 }
 
-void routeMnemonic(QAbstractButton* button)
+void routeMnemonics(QWidget* w)
 {
-    button->installEventFilter(new MnemonicRoute(button));
+    w->installEventFilter(new MnemonicRoute(w));
 }
 
 void alignBottom(QWidget* w)

@@ -5,7 +5,6 @@
 // drop-down list, labels that size themselves to their caption, panels docked at the bottom
 // of their parent. The form reader applies these; nothing else needs to call them.
 
-class QAbstractButton;
 class QComboBox;
 class QRect;
 class QLabel;
@@ -50,10 +49,11 @@ void rememberPlace(QLabel* label, const QRect& place);
 // alignment (a label stored with its place only, whose size is that of its stored caption).
 void fitLabel(QLabel* label, bool keepLeft = false);
 
-// The button's mnemonic (Alt and the letter after "&") clicks the first button of its window,
-// in the window's order, that shows that letter, is enabled and is not covered by a stacked
-// twin; two buttons sharing a letter are not ambiguous then.
-void routeMnemonic(QAbstractButton* button);
+// Alt and the letter after "&" in the caption of a button or of a menu bar's entry clicks
+// the first button of its window, in the window's order, that shows that letter, is enabled
+// and is not covered by a stacked twin; only when no button takes it, the menu bar opens the
+// menu with that letter. Two controls sharing a letter are not ambiguous then.
+void routeMnemonics(QWidget* buttonOrMenuBar);
 
 // Keeps w docked at the bottom edge of its parent, full width, its own height.
 void alignBottom(QWidget* w);

@@ -5,6 +5,7 @@
 
 #include "net/PingThrd.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,6 +64,8 @@ TEST_F(FormTest, HistoryLoadsTheFirstTenLinesAndWritesNothingBack)
     EXPECT_EQ(f.ComboBox1->currentText(), QStringLiteral("host1"));
     EXPECT_EQ(f.Edit3->text(), QStringLiteral("host1"));
     EXPECT_EQ(fileBytes(QStringLiteral("hostfile.txt")), stored);
+    // The open list shows its items at the stored height.
+    EXPECT_EQ(f.ComboBox1->view()->sizeHintForRow(0), 13);
 
     // A host already listed, in other letters' case, changes nothing.
     typeHost(f, QStringLiteral("HOST3"));

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSlider>
@@ -192,27 +193,40 @@ TEST_F(InputTest, CtrlTabGoesRoundTheVisibleSheetsOnly)
     EXPECT_NE(f.PageControl1->currentWidget(), f.TabSheet4);
 }
 
-TEST_F(InputTest, AltPClicksTheFrontButtonThatShowsTheLetter)
+TEST_F(InputTest, AltAndALetterClickTheFrontButtonThatShowsIt)
 {
     TForm1& f = shownForm();
     ASSERT_NO_FATAL_FAILURE(enterPing(f, QStringLiteral("127.0.0.1"), QStringLiteral("32")));
+    auto* fileMenu = f.findChild<QMenu*>(QStringLiteral("File1"));
+    ASSERT_NE(fileMenu, nullptr);
     // Idle: "&Pingen beenden" lies behind "&Dauerpingen"; "Ein &Ping" takes the letter.
     qsizetype started = workerIds().size();
     press(Qt::Key_P, Qt::AltModifier);
     EXPECT_EQ(workerIds().size(), started + 1);
     EXPECT_FALSE(f.CheckBox1->isChecked());
     logLineAfter(f, 0);
-    // Pinging: both shown buttons carry the letter; the first of the window, "Ein &Ping",
-    // sends one more echo and continuous pinging goes on.
-    click(f.Button1);
-    ASSERT_TRUE(f.CheckBox1->isChecked());
+    // "&Dauerpingen" before the menu "&Datei", which shares its letter.
+    press(Qt::Key_D, Qt::AltModifier);
+    EXPECT_TRUE(f.CheckBox1->isChecked());
+    EXPECT_FALSE(fileMenu->isVisible());
     ASSERT_TRUE(inFrontOf(f.Button2, f.Button1));
+    logLineAfter(f, 1);
+    // Pinging: both shown buttons carry P; the first of the window, "Ein &Ping", sends one
+    // more echo and continuous pinging goes on.
     started = workerIds().size();
     press(Qt::Key_P, Qt::AltModifier);
     EXPECT_EQ(workerIds().size(), started + 1);
     EXPECT_TRUE(f.CheckBox1->isChecked());
     EXPECT_TRUE(f.Timer1->isActive());
     logLineAfter(f, 2);
+    // "&Dauerpingen" lies behind now: D opens the menu.
+    started = workerIds().size();
+    press(Qt::Key_D, Qt::AltModifier);
+    EXPECT_EQ(workerIds().size(), started);
+    EXPECT_TRUE(fileMenu->isVisible());
+    press(Qt::Key_Escape);
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(fileMenu->isVisible());
     click(f.Button2);
     EXPECT_FALSE(f.Timer1->isActive());
     EXPECT_TRUE(QTest::qWaitFor([] { return workersInFlight() == 0; }, 10000));

@@ -3,6 +3,7 @@
 #include "formfixture.h"
 #include "support/labelfit.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -27,4 +28,23 @@ TEST_F(FormTest, EveryLabelShowsItsWholeText)
     // The widest speed is there to be read.
     f.RadioButton5->click();
     EXPECT_EQ(f.Label49->text(), QStringLiteral("4551111,11"));
+}
+
+TEST_F(FormTest, OpaqueLabelsHaveTheColourOfWhatLiesAroundThem)
+{
+    TForm1& f = form();
+    f.PageControl1->setCurrentWidget(f.TabSheet3);
+    const QImage window = f.grab().toImage();
+    int opaque = 0;
+    for (const QLabel* label : f.findChildren<QLabel*>()) {
+        if (!label->isVisible() || !label->autoFillBackground())
+            continue;
+        ++opaque;
+        // The corner above the text, and a point just left of the label on its panel.
+        const QPoint inside = label->mapTo(&f, QPoint(0, 0));
+        const QPoint outside = inside - QPoint(3, 0);
+        EXPECT_EQ(QColor(window.pixel(inside)), QColor(window.pixel(outside)))
+            << label->objectName().toStdString();
+    }
+    EXPECT_GE(opaque, 8);
 }
