@@ -104,5 +104,5 @@ void showAboutWindow(TForm2& form)
 void openProductHomePage(const TForm2& form)
 {
     const QString link = form.ovkWebLabel1->Link();
-    shell::openOrThrow(QStringLiteral("http://") + link, link);
+    shell::open(QStringLiteral("http://") + link, link);
 }

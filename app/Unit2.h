@@ -43,5 +43,7 @@ TForm2* aboutWindow();
 // "&About..." of the main window's help menu: the About window shown, not modal, in front.
 void showAboutWindow(TForm2& form);
 // The home-page command: the product site, "http://" + Link of ovkWebLabel1, whatever the
-// label's link type. Throws TmError "ShellExecute "<Link>" Failed with Error: <code>".
+// label's link type. Returns at once; a refusal is shown by the error handler as
+// "ShellExecute "<Link>" Failed with Error: <code>" (thrown as TmError when xdg-open cannot
+// even start).
 void openProductHomePage(const TForm2& form);

@@ -112,7 +112,7 @@ QString TovkWebLabel::prefix(TURLType type)
 
 void TovkWebLabel::OpenLink() const
 {
-    shell::openOrThrow(address(), m_link);
+    shell::open(address(), m_link);
 }
 
 void TovkWebLabel::mouseReleaseEvent(QMouseEvent* event)

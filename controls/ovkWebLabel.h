@@ -1,7 +1,7 @@
 #pragma once
 // TovkWebLabel: a label that looks like a hyperlink and opens its link through the desktop
 // when a mouse button is released over it. The address is the prefix of LinkType followed by
-// Link; a failure is raised as "ShellExecute "<Link>" Failed with Error: <code>".
+// Link; a failure is reported as "ShellExecute "<Link>" Failed with Error: <code>".
 
 #include "controls/ovkBasiclbl.h"
 
@@ -41,7 +41,8 @@ public:
     // The scheme prefix of a link type ("http://", "mailto:"), empty for a value outside them.
     static QString prefix(TURLType type);
     QString address() const { return prefix(m_linkType) + m_link; }
-    // Opens the address; throws TmError naming Link when the desktop refuses.
+    // Opens the address without waiting; a refusal is shown by the error handler, naming Link
+    // (thrown as TmError when xdg-open cannot even start).
     void OpenLink() const;
 
 protected:

@@ -31,8 +31,8 @@ TApplication* TApplication::instance()
 
 void TApplication::setTitle(const QString& title)
 {
+    // Not Qt's display name: that would be appended to the caption of every window.
     m_title = title;
-    setApplicationDisplayName(title);
 }
 
 void TApplication::Terminate()
@@ -67,7 +67,8 @@ void TApplication::setBusyCursor(bool busy)
 
 void TApplication::ShowExceptionLater(const QString& message)
 {
-    QMetaObject::invokeMethod(this, [this, message] { ShowException(message); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, message] { ShowException(message); }, Qt::QueuedConnection);
 }
 
 void TApplication::MessageBox(const QString& message)

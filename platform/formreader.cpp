@@ -3,7 +3,9 @@
 #include "platform/application.h"
 #include "platform/errors.h"
 #include "platform/memo.h"
+#include "platform/widgetrules.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -36,7 +38,7 @@ namespace {
 
 // Marks a control stored with its place only: it sizes itself to its text, also when a later
 // reading changes the text.
-constexpr char kAutoSize[] = "_tm_autoSize";
+constexpr char kPlaceOnly[] = "_tm_placeOnly";
 
 // Calls a handler with the control that raised the event.
 class HandlerRelay : public QObject
@@ -80,7 +82,6 @@ public:
     static inline std::exception_ptr s_pending;
 
 private:
-
     void call()
     {
         // While the window's own destructor has run and its base class hides it, Qt still
@@ -121,40 +122,13 @@ private:
     HandlerTable::Handler m_handler;
 };
 
-// Keeps a child docked at the bottom edge of its parent, full width, its own height.
-class BottomAlign : public QObject
-{
-public:
-    explicit BottomAlign(QWidget* child) : QObject(child), m_child(child)
-    {
-        child->parentWidget()->installEventFilter(this);
-        apply();
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::Resize)
-            apply();
-        return false;
-    }
-
-private:
-    void apply()
-    {
-        const QWidget* parent = m_child->parentWidget();
-        const int h = m_child->height();
-        m_child->setGeometry(0, parent->height() - h, parent->width(), h);
-    }
-    QWidget* m_child;
-};
-
 QHash<QString, FormReader::Factory>& factories()
 {
     static QHash<QString, FormReader::Factory> table = [] {
         QHash<QString, FormReader::Factory> t;
         auto widget = [&t]<class W>(const char* name, W*) {
-            t.insert(QString::fromLatin1(name), [](QWidget* parent) -> QObject* { return new W(parent); });
+            t.insert(QString::fromLatin1(name),
+                     [](QWidget* parent) -> QObject* { return new W(parent); });
         };
         widget("QWidget", static_cast<QWidget*>(nullptr));
         widget("QLabel", static_cast<QLabel*>(nullptr));
@@ -167,22 +141,29 @@ QHash<QString, FormReader::Factory>& factories()
         widget("QFrame", static_cast<QFrame*>(nullptr));
         widget("QGroupBox", static_cast<QGroupBox*>(nullptr));
         widget("QTabWidget", static_cast<QTabWidget*>(nullptr));
-        widget("QTableWidget", static_cast<QTableWidget*>(nullptr));
+
         widget("QMenuBar", static_cast<QMenuBar*>(nullptr));
         widget("QMenu", static_cast<QMenu*>(nullptr));
         widget("TMemo", static_cast<TMemo*>(nullptr));
         t.insert(QStringLiteral("QComboBox"), [](QWidget* parent) -> QObject* {
             auto* box = new QComboBox(parent);
-            box->setEditable(true);
-            // The history is kept by the program; Enter must not add items by itself.
-            box->setInsertPolicy(QComboBox::NoInsert);
+            widgetrules::prepareComboBox(box);
             return box;
         });
         t.insert(QStringLiteral("QSlider"), [](QWidget* parent) -> QObject* {
-            return new QSlider(Qt::Horizontal, parent);
+            auto* slider = new QSlider(parent);
+            widgetrules::prepareSlider(slider);
+            return slider;
         });
-        t.insert(QStringLiteral("QTimer"), [](QWidget* parent) -> QObject* { return new QTimer(parent); });
-        t.insert(QStringLiteral("QAction"), [](QWidget* parent) -> QObject* { return new QAction(parent); });
+        t.insert(QStringLiteral("QTableWidget"), [](QWidget* parent) -> QObject* {
+            auto* grid = new QTableWidget(parent);
+            widgetrules::prepareGrid(grid);
+            return grid;
+        });
+        t.insert(QStringLiteral("QTimer"),
+                 [](QWidget* parent) -> QObject* { return new QTimer(parent); });
+        t.insert(QStringLiteral("QAction"),
+                 [](QWidget* parent) -> QObject* { return new QAction(parent); });
         return t;
     }();
     return table;
@@ -196,18 +177,20 @@ struct Colour
 
 // The colour names a stored description may use, with their values.
 constexpr Colour kColours[] = {
-    {"clBlack", 0x000000}, {"clMaroon", 0x800000}, {"clGreen", 0x008000}, {"clOlive", 0x808000},
-    {"clNavy", 0x000080},  {"clPurple", 0x800080}, {"clTeal", 0x008080},  {"clGray", 0x808080},
-    {"clSilver", 0xC0C0C0}, {"clRed", 0xFF0000},   {"clLime", 0x00FF00},  {"clYellow", 0xFFFF00},
-    {"clBlue", 0x0000FF},  {"clFuchsia", 0xFF00FF}, {"clAqua", 0x00FFFF}, {"clWhite", 0xFFFFFF},
-    {"clWindowText", 0x000000}, {"clInactiveCaptionText", 0x6D6D6D}, {"clScrollBar", 0xD4D0C8},
-    {"clBtnFace", 0xEFEFEF},
+    {"clBlack", 0x000000},     {"clMaroon", 0x800000},     {"clGreen", 0x008000},
+    {"clOlive", 0x808000},     {"clNavy", 0x000080},       {"clPurple", 0x800080},
+    {"clTeal", 0x008080},      {"clGray", 0x808080},       {"clSilver", 0xC0C0C0},
+    {"clRed", 0xFF0000},       {"clLime", 0x00FF00},       {"clYellow", 0xFFFF00},
+    {"clBlue", 0x0000FF},      {"clFuchsia", 0xFF00FF},    {"clAqua", 0x00FFFF},
+    {"clWhite", 0xFFFFFF},     {"clWindowText", 0x000000}, {"clInactiveCaptionText", 0x6D6D6D},
+    {"clScrollBar", 0xD4D0C8}, {"clBtnFace", 0xEFEFEF},
 };
 
 class Reader
 {
 public:
-    Reader(QWidget* root, const QString& origin, FormReader::Mode mode, const HandlerTable& handlers)
+    Reader(QWidget* root, const QString& origin, FormReader::Mode mode,
+           const HandlerTable& handlers)
         : m_root(root), m_origin(origin), m_mode(mode), m_handlers(handlers)
     {
     }
@@ -216,7 +199,8 @@ public:
     {
         const QString cls = ui.firstChildElement(QStringLiteral("class")).text();
         if (cls != QString::fromLatin1(m_root->metaObject()->className()))
-            fail(QStringLiteral("describes class '%1', not '%2'").arg(cls, QString::fromLatin1(m_root->metaObject()->className())));
+            fail(QStringLiteral("describes class '%1', not '%2'")
+                     .arg(cls, QString::fromLatin1(m_root->metaObject()->className())));
         const QDomElement top = ui.firstChildElement(QStringLiteral("widget"));
         if (top.isNull())
             fail(QStringLiteral("holds no window"));
@@ -257,7 +241,8 @@ private:
         if (!obj)
             fail(QStringLiteral("no object '%1' of class %2 exists in the window").arg(name, cls));
         if (!obj->inherits(cls.toLatin1().constData()))
-            fail(QStringLiteral("object '%1' is a %2, not a %3").arg(name, QString::fromLatin1(obj->metaObject()->className()), cls));
+            fail(QStringLiteral("object '%1' is a %2, not a %3")
+                     .arg(name, QString::fromLatin1(obj->metaObject()->className()), cls));
         return obj;
     }
 
@@ -274,25 +259,27 @@ private:
     void readChildren(const QDomElement& element, QWidget* widget)
     {
         // Menu entries first, so that menus anywhere in the description can list them.
-        for (QDomElement child = element.firstChildElement(QStringLiteral("action")); !child.isNull();
-             child = child.nextSiblingElement(QStringLiteral("action")))
+        for (QDomElement child = element.firstChildElement(QStringLiteral("action"));
+             !child.isNull(); child = child.nextSiblingElement(QStringLiteral("action")))
             readAction(child, widget);
-        for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
+        for (QDomElement child = element.firstChildElement(); !child.isNull();
+             child = child.nextSiblingElement()) {
             const QString tag = child.tagName();
             if (tag == QLatin1String("widget") || tag == QLatin1String("object"))
                 readObject(child, widget);
         }
         // Menus list their entries after the entries are known.
-        for (QDomElement child = element.firstChildElement(QStringLiteral("addaction")); !child.isNull();
-             child = child.nextSiblingElement(QStringLiteral("addaction")))
+        for (QDomElement child = element.firstChildElement(QStringLiteral("addaction"));
+             !child.isNull(); child = child.nextSiblingElement(QStringLiteral("addaction")))
             addAction(widget, child.attribute(QStringLiteral("name")));
     }
 
     void readAction(const QDomElement& element, QWidget* owner)
     {
         const QString name = element.attribute(QStringLiteral("name"));
-        QObject* obj = m_mode == FormReader::Mode::Create ? make(QStringLiteral("QAction"), name, owner)
-                                                          : existing(name, QStringLiteral("QAction"));
+        QObject* obj = m_mode == FormReader::Mode::Create
+                           ? make(QStringLiteral("QAction"), name, owner)
+                           : existing(name, QStringLiteral("QAction"));
         m_read.append(obj);
         applyProperties(element, obj);
     }
@@ -332,8 +319,17 @@ private:
             obj = make(cls, name, container);
             if (main && cls == QLatin1String("QMenuBar"))
                 main->setMenuBar(static_cast<QMenuBar*>(obj));
-            if (auto* tabs = qobject_cast<QTabWidget*>(parent); tabs && obj->isWidgetType())
+            if (auto* tabs = qobject_cast<QTabWidget*>(parent); tabs && obj->isWidgetType()) {
+                // A page has the window's colour, as every panel on it: an opaque label on a
+                // page then shows no box of another shade.
+                static_cast<QWidget*>(obj)->setAutoFillBackground(true);
                 tabs->addTab(static_cast<QWidget*>(obj), QString());
+            }
+            // Labels size themselves to their caption unless the description says otherwise.
+            if (auto* label = qobject_cast<QLabel*>(obj))
+                widgetrules::setAutoSize(label, true);
+            if (qobject_cast<QAbstractButton*>(obj) || qobject_cast<QMenuBar*>(obj))
+                widgetrules::routeMnemonics(static_cast<QWidget*>(obj));
         } else {
             obj = existing(name, cls);
         }
@@ -347,20 +343,27 @@ private:
 
     void applyAttributes(const QDomElement& element, QWidget* page)
     {
-        auto* tabs = qobject_cast<QTabWidget*>(page->parentWidget() ? page->parentWidget()->parentWidget() : nullptr);
+        auto* tabs = qobject_cast<QTabWidget*>(
+            page->parentWidget() ? page->parentWidget()->parentWidget() : nullptr);
         for (QDomElement a = element.firstChildElement(QStringLiteral("attribute")); !a.isNull();
              a = a.nextSiblingElement(QStringLiteral("attribute"))) {
             const QString name = a.attribute(QStringLiteral("name"));
             if (!tabs || tabs->indexOf(page) < 0)
-                fail(QStringLiteral("attribute '%1' on '%2', which is not a tab page").arg(name, page->objectName()));
+                fail(QStringLiteral("attribute '%1' on '%2', which is not a tab page")
+                         .arg(name, page->objectName()));
             const int index = tabs->indexOf(page);
             const QDomElement value = a.firstChildElement();
             if (name == QLatin1String("title"))
                 tabs->setTabText(index, value.text());
-            else if (name == QLatin1String("tabVisible"))
-                tabs->setTabVisible(index, value.text() == QLatin1String("true"));
-            else
-                fail(QStringLiteral("unknown attribute '%1' of '%2'").arg(name, page->objectName()));
+            else if (name == QLatin1String("tabVisible")) {
+                // A hidden tab can never be chosen, neither by Ctrl+Tab nor by the keys of the
+                // tab bar, which skip only disabled tabs.
+                const bool shown = value.text() == QLatin1String("true");
+                tabs->setTabVisible(index, shown);
+                tabs->setTabEnabled(index, shown);
+            } else
+                fail(
+                    QStringLiteral("unknown attribute '%1' of '%2'").arg(name, page->objectName()));
         }
     }
 
@@ -381,11 +384,21 @@ private:
         return parsed;
     }
 
-    static uint toColorRef(const QColor& c) { return uint(c.red()) | uint(c.green()) << 8 | uint(c.blue()) << 16; }
+    static uint toColorRef(const QColor& c)
+    {
+        return uint(c.red()) | uint(c.green()) << 8 | uint(c.blue()) << 16;
+    }
 
+    // A stored font names its whole style: what it does not set is off (a label that underlines
+    // itself by default is not underlined when its stored font says nothing of it). Family and
+    // size not stored are the parent's.
     QFont font(const QDomElement& e, const QFont& base) const
     {
         QFont f = base;
+        f.setBold(false);
+        f.setItalic(false);
+        f.setUnderline(false);
+        f.setStrikeOut(false);
         for (QDomElement p = e.firstChildElement(); !p.isNull(); p = p.nextSiblingElement()) {
             const QString tag = p.tagName();
             if (tag == QLatin1String("family"))
@@ -400,6 +413,8 @@ private:
                 f.setItalic(p.text() == QLatin1String("true"));
             else if (tag == QLatin1String("underline"))
                 f.setUnderline(p.text() == QLatin1String("true"));
+            else if (tag == QLatin1String("strikeout"))
+                f.setStrikeOut(p.text() == QLatin1String("true"));
             else
                 fail(QStringLiteral("unknown font setting '%1'").arg(tag));
         }
@@ -408,7 +423,9 @@ private:
 
     static QRect rect(const QDomElement& e)
     {
-        auto n = [&e](const char* tag) { return e.firstChildElement(QString::fromLatin1(tag)).text().toInt(); };
+        auto n = [&e](const char* tag) {
+            return e.firstChildElement(QString::fromLatin1(tag)).text().toInt();
+        };
         return QRect(n("x"), n("y"), n("width"), n("height"));
     }
 
@@ -443,14 +460,23 @@ private:
                 clientOf(w)->setFixedSize(r.size());
             } else {
                 w->setGeometry(rect(value));
+                if (auto* label = qobject_cast<QLabel*>(w))
+                    widgetrules::rememberPlace(label, rect(value));
             }
             return true;
         }
         if (name == QLatin1String("pos")) {
-            // An auto-sized control: only its place is stored; its size follows its text.
+            // Only its place is stored; its size is that of its text.
             w->move(rect(value).topLeft());
-            w->setProperty(kAutoSize, true);
-            m_autoSized = true;
+            w->setProperty(kPlaceOnly, true);
+            m_placeOnly = true;
+            return true;
+        }
+        if (name == QLatin1String("AutoSize")) {
+            auto* label = qobject_cast<QLabel*>(w);
+            if (!label)
+                fail(QStringLiteral("'AutoSize' on '%1', which is no label").arg(w->objectName()));
+            widgetrules::setAutoSize(label, value.text() == QLatin1String("true"));
             return true;
         }
         if (name == QLatin1String("font")) {
@@ -459,13 +485,14 @@ private:
         }
         if (name == QLatin1String("align")) {
             if (value.text() != QLatin1String("alBottom"))
-                fail(QStringLiteral("unknown alignment '%1' of '%2'").arg(value.text(), w->objectName()));
+                fail(QStringLiteral("unknown alignment '%1' of '%2'")
+                         .arg(value.text(), w->objectName()));
             if (m_mode == FormReader::Mode::Create)
-                new BottomAlign(w);
+                widgetrules::alignBottom(w);
             return true;
         }
         if (name == QLatin1String("tabStop")) {
-            w->setFocusPolicy(value.text() == QLatin1String("true") ? Qt::StrongFocus : Qt::NoFocus);
+            widgetrules::setTabStop(w, value.text() == QLatin1String("true"));
             return true;
         }
         if (name == QLatin1String("textColor") || name == QLatin1String("backgroundColor")) {
@@ -490,6 +517,14 @@ private:
                 rich->setPlainText(text);
             else
                 fail(QStringLiteral("'lines' on '%1', which is no memo").arg(w->objectName()));
+            return true;
+        }
+        if (name == QLatin1String("itemHeight")) {
+            auto* box = qobject_cast<QComboBox*>(w);
+            if (!box)
+                fail(QStringLiteral("'itemHeight' on '%1', which is no combo box")
+                         .arg(w->objectName()));
+            widgetrules::setItemHeight(box, value.text().toInt());
             return true;
         }
         if (name == QLatin1String("items")) {
@@ -546,7 +581,8 @@ private:
         if (tag == QLatin1String("bool"))
             return text == QLatin1String("true");
         if (tag == QLatin1String("number"))
-            return text.startsWith(QLatin1String("0x")) ? QVariant(text.mid(2).toUInt(nullptr, 16)) : QVariant(text.toLongLong());
+            return text.startsWith(QLatin1String("0x")) ? QVariant(text.mid(2).toUInt(nullptr, 16))
+                                                        : QVariant(text.toLongLong());
         if (tag == QLatin1String("double"))
             return text.toDouble();
         if (tag == QLatin1String("rect"))
@@ -561,7 +597,8 @@ private:
         }
         if (tag == QLatin1String("enum") || tag == QLatin1String("set")) {
             if (!prop.isEnumType())
-                fail(QStringLiteral("property '%1' of '%2' is no enumeration").arg(QString::fromLatin1(prop.name()), obj->objectName()));
+                fail(QStringLiteral("property '%1' of '%2' is no enumeration")
+                         .arg(QString::fromLatin1(prop.name()), obj->objectName()));
             const QMetaEnum en = prop.enumerator();
             int v = 0;
             bool ok = true;
@@ -572,20 +609,36 @@ private:
                 for (const QString& k : keys.split(u'|'))
                     plain += k.trimmed().section(QStringLiteral("::"), -1);
                 const QByteArray joined = plain.join(u'|').toLatin1();
-                v = prop.isFlagType() ? en.keysToValue(joined.constData(), &ok) : en.keyToValue(joined.constData(), &ok);
+                v = prop.isFlagType() ? en.keysToValue(joined.constData(), &ok)
+                                      : en.keyToValue(joined.constData(), &ok);
             }
             if (!ok)
-                fail(QStringLiteral("'%1' is no value of property '%2' of '%3'").arg(text, QString::fromLatin1(prop.name()), obj->objectName()));
+                fail(QStringLiteral("'%1' is no value of property '%2' of '%3'")
+                         .arg(text, QString::fromLatin1(prop.name()), obj->objectName()));
             return enumVariant(prop, v);
         }
-        fail(QStringLiteral("unknown value type '%1' for property '%2' of '%3'").arg(tag, QString::fromLatin1(prop.name()), obj->objectName()));
+        fail(QStringLiteral("unknown value type '%1' for property '%2' of '%3'")
+                 .arg(tag, QString::fromLatin1(prop.name()), obj->objectName()));
     }
 
     void applyProperties(const QDomElement& element, QObject* obj)
     {
-        m_autoSized = false;
+        m_placeOnly = false;
+        auto* label = qobject_cast<QLabel*>(obj);
+        if (label)
+            widgetrules::holdFit(label, true);
         applyEach(element, obj);
-        if (auto* w = qobject_cast<QWidget*>(obj); w && (m_autoSized || w->property(kAutoSize).toBool()))
+        if (label)
+            widgetrules::holdFit(label, false);
+        auto* w = qobject_cast<QWidget*>(obj);
+        if (!w)
+            return;
+        // A label stored with its place only was stored at the size of its stored caption: its
+        // left edge holds. Any other auto-sized label keeps the edge its alignment names.
+        const bool placeOnly = m_placeOnly || w->property(kPlaceOnly).toBool();
+        if (label && widgetrules::autoSize(label))
+            widgetrules::fitLabel(label, m_placeOnly);
+        else if (placeOnly)
             w->adjustSize();
     }
 
@@ -600,12 +653,15 @@ private:
             const QMetaObject* meta = obj->metaObject();
             const int index = meta->indexOfProperty(name.toLatin1().constData());
             if (index < 0)
-                fail(QStringLiteral("'%1' (%2) has no property '%3'").arg(obj->objectName(), QString::fromLatin1(meta->className()), name));
+                fail(QStringLiteral("'%1' (%2) has no property '%3'")
+                         .arg(obj->objectName(), QString::fromLatin1(meta->className()), name));
             const QMetaProperty prop = meta->property(index);
             if (!prop.isWritable())
-                fail(QStringLiteral("property '%1' of '%2' cannot be written").arg(name, obj->objectName()));
+                fail(QStringLiteral("property '%1' of '%2' cannot be written")
+                         .arg(name, obj->objectName()));
             if (!prop.write(obj, value(obj, prop, v)))
-                fail(QStringLiteral("property '%1' of '%2' does not take '%3'").arg(name, obj->objectName(), v.text()));
+                fail(QStringLiteral("property '%1' of '%2' does not take '%3'")
+                         .arg(name, obj->objectName(), v.text()));
         }
     }
 
@@ -615,23 +671,26 @@ private:
         if (m_mode == FormReader::Mode::Inherited && m_handlers.isEmpty())
             return {};
         if (!m_handlers.contains(name))
-            fail(QStringLiteral("handler '%1' of '%2' does not exist in the window").arg(name, sender));
+            fail(QStringLiteral("handler '%1' of '%2' does not exist in the window")
+                     .arg(name, sender));
         return m_handlers.find(name);
     }
 
     void bindConnections(const QDomElement& connections)
     {
-        for (QDomElement c = connections.firstChildElement(QStringLiteral("connection")); !c.isNull();
-             c = c.nextSiblingElement(QStringLiteral("connection"))) {
+        for (QDomElement c = connections.firstChildElement(QStringLiteral("connection"));
+             !c.isNull(); c = c.nextSiblingElement(QStringLiteral("connection"))) {
             const QString senderName = c.firstChildElement(QStringLiteral("sender")).text();
             QString signal = c.firstChildElement(QStringLiteral("signal")).text();
             const QString receiver = c.firstChildElement(QStringLiteral("receiver")).text();
             QString slot = c.firstChildElement(QStringLiteral("slot")).text();
             if (receiver != m_rootName)
-                fail(QStringLiteral("handler '%1' is bound to '%2', not to the window").arg(slot, receiver));
+                fail(QStringLiteral("handler '%1' is bound to '%2', not to the window")
+                         .arg(slot, receiver));
             if (slot.endsWith(QLatin1String("()")))
                 slot.chop(2);
-            QObject* sender = senderName == m_rootName ? m_root : m_root->findChild<QObject*>(senderName);
+            QObject* sender =
+                senderName == m_rootName ? m_root : m_root->findChild<QObject*>(senderName);
             if (!sender)
                 fail(QStringLiteral("connection from '%1', which does not exist").arg(senderName));
             const HandlerTable::Handler fn = handler(slot, senderName);
@@ -670,7 +729,7 @@ private:
     const HandlerTable& m_handlers;
     QString m_rootName;
     HandlerTable::Handler m_onCreate;
-    bool m_autoSized = false;
+    bool m_placeOnly = false;
     QList<QPointer<QObject>> m_read;
 };
 
@@ -699,15 +758,17 @@ static QDomElement parse(const QByteArray& xml, const QString& origin)
     int line = 0;
     if (!doc.setContent(xml, &message, &line))
         throw EResourceError(QStringLiteral("%1: not a window description (line %2: %3)")
-                                 .arg(origin).arg(line).arg(message));
+                                 .arg(origin)
+                                 .arg(line)
+                                 .arg(message));
     const QDomElement ui = doc.documentElement();
     if (ui.tagName() != QLatin1String("ui"))
         throw EResourceError(QStringLiteral("%1: not a window description").arg(origin));
     return ui;
 }
 
-HandlerTable::Handler FormReader::read(QWidget* root, const QByteArray& xml, const QString& origin, Mode mode,
-                                       const HandlerTable& handlers)
+HandlerTable::Handler FormReader::read(QWidget* root, const QByteArray& xml, const QString& origin,
+                                       Mode mode, const HandlerTable& handlers)
 {
     const QDomElement ui = parse(xml, origin);
     return Reader(root, origin, mode, handlers).run(ui);

@@ -1,15 +1,19 @@
 #include "platform/shell.h"
 
+#include "platform/application.h"
 #include "platform/errors.h"
 #include "platform/strings.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QSocketNotifier>
+#include <QTimer>
 
 #include <cerrno>
-#include <chrono>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
-#include <thread>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -17,9 +21,7 @@ namespace shell {
 
 namespace {
 
-// xdg-open returns once the handler has the address; a handler that takes longer than this
-// is left to finish on its own.
-constexpr auto kHandOverTime = std::chrono::seconds(5);
+const char* const kPendingName = "tm_shell_open";
 
 int statusCode(int status)
 {
@@ -30,9 +32,70 @@ int statusCode(int status)
     return kCannotStart;
 }
 
+// One xdg-open still running. The kernel signals its end on a process file descriptor; a
+// kernel without those is asked every 50 ms instead. Lives under the application object; an
+// open still running when the application ends is left to end by itself.
+class PendingOpen : public QObject
+{
+public:
+    PendingOpen(pid_t pid, const QString& shown)
+        : QObject(QCoreApplication::instance()), m_pid(pid), m_shown(shown)
+    {
+        setObjectName(QString::fromLatin1(kPendingName));
+        m_fd = int(::syscall(SYS_pidfd_open, pid, 0));
+        if (m_fd >= 0) {
+            auto* notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+            connect(notifier, &QSocketNotifier::activated, this, &PendingOpen::check);
+        } else {
+            auto* timer = new QTimer(this);
+            connect(timer, &QTimer::timeout, this, &PendingOpen::check);
+            timer->start(50);
+        }
+    }
+    ~PendingOpen() override
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+private:
+    void check()
+    {
+        if (m_done)
+            return;
+        int status = 0;
+        pid_t done = 0;
+        do {
+            done = ::waitpid(m_pid, &status, WNOHANG);
+        } while (done < 0 && errno == EINTR);
+        if (done == 0)
+            return;
+        // Done: nothing may check again while the error box below is open.
+        m_done = true;
+        setObjectName(QString());
+        deleteLater();
+        const int code = done == m_pid ? statusCode(status) : kCannotStart;
+        if (code != 0) {
+            if (TApplication* app = TApplication::instance())
+                app->ShowException(failureText(m_shown, code));
+        }
+    }
+
+    pid_t m_pid;
+    QString m_shown;
+    int m_fd = -1;
+    bool m_done = false;
+};
+
 } // namespace
 
-int open(const QString& address)
+QString failureText(const QString& shown, int code)
+{
+    return StringTable::fill(QStringLiteral("ShellExecute \"%s\" Failed with Error: %d"),
+                             {shown, QString::number(code)});
+}
+
+void open(const QString& address, const QString& shown)
 {
     const QByteArray program = "xdg-open";
     const QByteArray argument = QFile::encodeName(address);
@@ -40,34 +103,19 @@ int open(const QString& address)
                     nullptr};
     pid_t pid = 0;
     if (posix_spawnp(&pid, program.constData(), nullptr, nullptr, argv, environ) != 0)
-        return kCannotStart;
-    const auto deadline = std::chrono::steady_clock::now() + kHandOverTime;
-    for (;;) {
-        int status = 0;
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            return statusCode(status);
-        if (done < 0 && errno != EINTR)
-            return kCannotStart;
-        if (std::chrono::steady_clock::now() >= deadline)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    // Still handing over: count it as started and collect its status whenever it ends.
-    std::thread([pid] {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
-    return 0;
+        throw TmError(failureText(shown, kCannotStart));
+    if (QCoreApplication::instance())
+        new PendingOpen(pid, shown);
 }
 
-void openOrThrow(const QString& address, const QString& shown)
+int pendingOpens()
 {
-    const int code = open(address);
-    if (code != 0)
-        throw TmError(StringTable::fill(QStringLiteral("ShellExecute \"%s\" Failed with Error: %d"),
-                                        {shown, QString::number(code)}));
+    if (!QCoreApplication::instance())
+        return 0;
+    return int(
+        QCoreApplication::instance()
+            ->findChildren<QObject*>(QString::fromLatin1(kPendingName), Qt::FindDirectChildrenOnly)
+            .size());
 }
 
 } // namespace shell

@@ -1,7 +1,8 @@
 #pragma once
 // Opening an address (a web page, a mail to someone, a file) with the desktop's handler for
 // it. xdg-open stands in for the shell's "open" verb; its exit status stands in for the
-// shell's result.
+// shell's result. The window never waits for it: xdg-open may take seconds to hand the
+// address over, and its verdict arrives when it ends.
 
 #include <QString>
 
@@ -11,13 +12,15 @@ namespace shell {
 // status a shell gives a command it cannot find.
 constexpr int kCannotStart = 127;
 
-// Runs xdg-open on address and waits for it to hand the address over. Returns 0 on success,
-// otherwise xdg-open's exit status (kCannotStart when it could not be started). A handler
-// that is still busy after a few seconds counts as started; it goes on by itself.
-int open(const QString& address);
+// The message of a refused open, naming shown (the address as the user knows it).
+QString failureText(const QString& shown, int code);
 
-// The same, and on failure throws TmError "ShellExecute "<shown>" Failed with Error: <code>",
-// naming shown (the address as the user knows it) rather than the full address.
-void openOrThrow(const QString& address, const QString& shown);
+// Starts xdg-open on address and returns at once. Throws TmError with failureText() when it
+// cannot be started; when it ends with another status than 0, the application's error
+// handler shows failureText() with that status.
+void open(const QString& address, const QString& shown);
+
+// How many started opens have not ended yet.
+int pendingOpens();
 
 } // namespace shell

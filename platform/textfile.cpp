@@ -77,20 +77,34 @@ private:
     int m_fd = -1;
 };
 
+// Where the line that starts at start ends (its CR LF, LF or CR), or data.size(); next is
+// where the following line starts.
+qsizetype lineEnd(const QByteArray& data, qsizetype start, qsizetype* next)
+{
+    for (qsizetype i = start; i < data.size(); ++i) {
+        if (data[i] == '\n') {
+            *next = i + 1;
+            return i;
+        }
+        if (data[i] == '\r') {
+            *next = i + 1 < data.size() && data[i + 1] == '\n' ? i + 2 : i + 1;
+            return i;
+        }
+    }
+    *next = data.size();
+    return data.size();
+}
+
+// Lines ended by CR LF, LF or a lone CR (a file edited by hand on any system).
 QStringList splitLines(const QByteArray& data, int maxLines)
 {
     QStringList lines;
     qsizetype start = 0;
     while (start < data.size() && (maxLines < 0 || lines.size() < maxLines)) {
-        qsizetype end = data.indexOf('\n', start);
-        const bool last = end < 0;
-        if (last)
-            end = data.size();
-        qsizetype stop = end;
-        if (stop > start && data[stop - 1] == '\r')
-            --stop;
-        lines += QString::fromLocal8Bit(data.constData() + start, stop - start);
-        start = last ? data.size() : end + 1;
+        qsizetype next = 0;
+        const qsizetype end = lineEnd(data, start, &next);
+        lines += QString::fromLocal8Bit(data.constData() + start, end - start);
+        start = next;
     }
     return lines;
 }
@@ -111,6 +125,8 @@ QStringList readFirstLines(const QString& path, int maxLines)
 {
     Fd file(path, O_RDONLY, "Cannot open");
     QByteArray data;
+    qsizetype ends = 0;
+    bool lastWasCr = false;
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(file.fd(), buffer, sizeof buffer);
@@ -122,14 +138,28 @@ QStringList readFirstLines(const QString& path, int maxLines)
         if (n == 0)
             break;
         data.append(buffer, n);
-        if (maxLines >= 0 && data.count('\n') >= maxLines)
+        // Line ends so far: CR LF counts once, a lone CR or LF once each.
+        for (ssize_t i = 0; i < n; ++i) {
+            if (buffer[i] == '\r' || (buffer[i] == '\n' && !lastWasCr))
+                ++ends;
+            lastWasCr = buffer[i] == '\r';
+        }
+        if (maxLines >= 0 && ends >= maxLines)
             break;
     }
     return splitLines(data, maxLines);
 }
 
+// Root may write files that carry no write permission; the operator meant them read-only.
+static void refuseReadOnly(const char* what, const QString& path)
+{
+    if (exists(path) && isReadOnly(path))
+        fail(QString::fromLatin1(what), path, EACCES);
+}
+
 void rewriteBytes(const QString& path, const QByteArray& data)
 {
+    refuseReadOnly("Cannot create", path);
     Fd file(path, O_WRONLY | O_CREAT | O_TRUNC, "Cannot create");
     file.writeAll(data);
     file.close();
@@ -148,9 +178,7 @@ void createIfMissing(const QString& path)
 
 void appendLines(const QString& path, const QStringList& lines)
 {
-    // Root may write files that carry no write permission; the operator meant them read-only.
-    if (exists(path) && isReadOnly(path))
-        fail(QStringLiteral("Cannot append to"), path, EACCES);
+    refuseReadOnly("Cannot append to", path);
     Fd file(path, O_WRONLY | O_CREAT | O_APPEND, "Cannot open");
     file.writeAll(encode(lines));
     file.close();
@@ -158,14 +186,18 @@ void appendLines(const QString& path, const QStringList& lines)
 
 bool exists(const QString& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
 bool isReadOnly(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(name.constData(), &st) != 0)
         return true;
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)

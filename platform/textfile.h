@@ -8,11 +8,14 @@
 
 namespace textfile {
 
-// Whole file as lines. CR LF, LF and a missing final line end are all accepted; bytes that
-// are not valid in the character set become replacement characters.
+// Whole file as lines. CR LF, LF, a lone CR and a missing final line end are all accepted;
+// bytes that are not valid in the character set become replacement characters.
 QStringList readLines(const QString& path);
 // The first maxLines lines only; reads no further than it needs, so a huge file costs little.
 QStringList readFirstLines(const QString& path, int maxLines);
+
+// A file that exists and is read-only (see isReadOnly) is never written, also not by root:
+// the functions below raise EInOutError for it.
 
 // Creates or truncates the file and writes every line followed by CR LF.
 void rewriteLines(const QString& path, const QStringList& lines);
@@ -22,7 +25,10 @@ void rewriteBytes(const QString& path, const QByteArray& data);
 void createIfMissing(const QString& path);
 // Creates the file when missing, otherwise appends; the file is closed again before returning.
 void appendLines(const QString& path, const QStringList& lines);
-inline void appendLine(const QString& path, const QString& line) { appendLines(path, {line}); }
+inline void appendLine(const QString& path, const QString& line)
+{
+    appendLines(path, {line});
+}
 
 bool exists(const QString& path);
 // True when the file cannot be written: it is missing, carries no write permission for anyone,

@@ -33,6 +33,8 @@ namespace {
 
 const QString kClass = QStringLiteral("tallowmere");
 const QString kHost = QString::fromLatin1(netbed::Target);
+// Answers after 150 ms, so times and scales show numbers of several digits.
+const QString kSlowHost = QString::fromLatin1(netbed::Delay150.address);
 const QString kProgramDir = QStringLiteral("lib/tallowmere");
 constexpr uid_t kNobody = 65534;
 
@@ -42,6 +44,8 @@ const QRect kComboBox1(4, 22, 250, 21);
 const QRect kDoExit(496, 10, 122, 25);
 const QSize kPanel1(329, 129);
 const QRect kCheckBox2(168, 101, -1, -1); // "Log schreiben" of the Ping tab
+const QRect kEdit1(168, 74, 92, 21);      // data size
+const QRect kTrackBar1(2, 71, 150, 25);   // time-to-live
 const QRect kDoPing1(8, 136, 81, 25);
 const QRect kButton3(520, 304, 97, 25);   // "Analyse starten"
 const QRect kEdit5(0, 27, 241, 21);       // "Ziel UNC"
@@ -93,11 +97,25 @@ QString todayStamp()
     return QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
 }
 
-// A reply line of the Ping and Analyse tabs for the bed's target, of today.
-QString replyLine(int dataSize)
+// A reply line of the Ping and Analyse tabs for a host, of today.
+QString replyLine(int dataSize, const QString& host = kHost)
 {
     return todayStamp() + QStringLiteral(", [0-9]{2}:[0-9]{2}:[0-9]{2}, ") +
-           QRegularExpression::escape(kHost) + QStringLiteral(", %1 bytes, [0-9]+ms").arg(dataSize);
+           QRegularExpression::escape(host) + QStringLiteral(", %1 bytes, [0-9]+ms").arg(dataSize);
+}
+
+// The round trip of a reply line, in ms.
+int roundTrip(const QString& line)
+{
+    const auto m = QRegularExpression(QStringLiteral(", ([0-9]+)ms$")).match(line);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// The caption of the main window in each locale of the run: the described one, nothing added.
+QString mainCaption(const QString& tag)
+{
+    return tag.startsWith(QLatin1String("de")) ? QStringLiteral("Tallowmere von Vornhart")
+                                               : QStringLiteral("Tallowmere by Vornhart");
 }
 
 // The Samba test bed as its start script described it (tests/smb/smbbed.sh).
@@ -425,19 +443,39 @@ protected:
     QString m_title;
 };
 
-TEST_P(InstalledProgram, PingWithLogWritesItsLineBesideTheProgram)
+TEST_P(InstalledProgram, PingWithTypedSizeAndKeyedTtlWritesItsLinesBesideTheProgram)
 {
     ASSERT_NO_FATAL_FAILURE(startProgram());
-    ASSERT_NO_FATAL_FAILURE(typeInto(kComboBox1, kFormClient, kHost, "host entry"));
+    EXPECT_EQ(m_title, mainCaption(tag()));
+    ASSERT_NO_FATAL_FAILURE(typeInto(kComboBox1, kFormClient, kSlowHost, "host entry"));
+    ASSERT_NO_FATAL_FAILURE(typeInto(kEdit1, kPanel1, QStringLiteral("1234"), "data size"));
+    // A time-to-live of 1 by keys: Home, then one step to the right. The router answers.
+    ASSERT_NO_FATAL_FAILURE(clickOn(kTrackBar1, kPanel1, "TTL slider"));
+    m_screen->key(QStringLiteral("Home"));
+    m_screen->key(QStringLiteral("Right"));
     ASSERT_NO_FATAL_FAILURE(clickCheckBox(kCheckBox2, kPanel1, "\"Log schreiben\""));
     ASSERT_NO_FATAL_FAILURE(clickOn(kDoPing1, QSize(), "\"Ein Ping\""));
 
-    const QString log = programDir() + QStringLiteral("quillnet_%1.txt").arg(kHost);
-    const QStringList lines = waitForLines(log, 1, 20000);
+    const QString log = programDir() + QStringLiteral("quillnet_%1.txt").arg(kSlowHost);
+    QStringList lines = waitForLines(log, 1, 20000);
     ASSERT_EQ(lines.size(), 1) << log.toStdString() << ": " << lines.join(u'|').toStdString()
                                << "\n"
                                << m_screen->describeTopLevels(kClass).toStdString();
-    EXPECT_TRUE(matches(replyLine(32), lines[0])) << lines[0].toStdString();
+    EXPECT_TRUE(matches(
+        todayStamp() + QStringLiteral(", [0-9:]{8}, [0-9.]+, TTL expired in transit"), lines[0]))
+        << lines[0].toStdString();
+
+    // Back to the largest time-to-live by the End key; three echoes of the typed size.
+    ASSERT_NO_FATAL_FAILURE(clickOn(kTrackBar1, kPanel1, "TTL slider"));
+    m_screen->key(QStringLiteral("End"));
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_NO_FATAL_FAILURE(clickOn(kDoPing1, QSize(), "\"Ein Ping\""));
+        lines = waitForLines(log, 2 + i, 20000);
+        ASSERT_EQ(lines.size(), 2 + i) << lines.join(u'|').toStdString();
+        EXPECT_TRUE(matches(replyLine(1234, kSlowHost), lines.last()))
+            << lines.last().toStdString();
+        EXPECT_GE(roundTrip(lines.last()), 150) << lines.last().toStdString();
+    }
     bool crlf = false;
     readLines(log, &crlf);
     EXPECT_TRUE(crlf) << "lines end with CR LF";
@@ -446,7 +484,7 @@ TEST_P(InstalledProgram, PingWithLogWritesItsLineBesideTheProgram)
     // the user's data folder.
     const QStringList history = readLines(programDir() + QStringLiteral("hostfile.txt"));
     ASSERT_FALSE(history.isEmpty()) << "no hostfile.txt beside the program";
-    EXPECT_EQ(history.first(), kHost);
+    EXPECT_EQ(history.first(), kSlowHost);
     EXPECT_FALSE(QFileInfo::exists(m_home.path() + QStringLiteral("/data/tallowmere")));
 
     ASSERT_NO_FATAL_FAILURE(screenshot(QString::fromLatin1(kTabName[0])));
@@ -479,26 +517,28 @@ TEST_P(InstalledProgram, SystemInstallRunByAUserWritesIntoTheUsersDataFolder)
 TEST_P(InstalledProgram, AnalysisRunWritesSeventyLines)
 {
     ASSERT_NO_FATAL_FAILURE(startProgram());
-    ASSERT_NO_FATAL_FAILURE(typeInto(kComboBox1, kFormClient, kHost, "host entry"));
+    ASSERT_NO_FATAL_FAILURE(typeInto(kComboBox1, kFormClient, kSlowHost, "host entry"));
     ASSERT_NO_FATAL_FAILURE(showTab(1));
     ASSERT_NO_FATAL_FAILURE(clickOn(kButton3, QSize(), "\"Analyse starten\""));
 
     // Seven steps a second apart, then the interpretation 5 s later writes the file.
-    const QString file = programDir() + QStringLiteral("quillnet_analysis_%1.txt").arg(kHost);
+    const QString file = programDir() + QStringLiteral("quillnet_analysis_%1.txt").arg(kSlowHost);
     QStringList lines = waitForLines(file, 70, 120000);
     ASSERT_EQ(lines.size(), 70) << file.toStdString() << "\n"
                                 << m_screen->describeTopLevels(kClass).toStdString() << "\n"
                                 << logTail();
     // Ten replies for each data size, each line a complete reply line.
     const QRegularExpression line(todayStamp() + QStringLiteral(", [0-9]{2}:[0-9]{2}:[0-9]{2}, ") +
-                                  QRegularExpression::escape(kHost) +
-                                  QStringLiteral(", ([0-9]+) bytes, [0-9]+ms$"));
+                                  QRegularExpression::escape(kSlowHost) +
+                                  QStringLiteral(", ([0-9]+) bytes, ([0-9]+)ms$"));
     QHash<int, int> perSize;
     for (const QString& l : lines) {
         const auto m = line.match(l);
         EXPECT_TRUE(m.hasMatch()) << l.toStdString();
-        if (m.hasMatch())
+        if (m.hasMatch()) {
             ++perSize[m.captured(1).toInt()];
+            EXPECT_GE(m.captured(2).toInt(), 150) << l.toStdString();
+        }
     }
     for (int size : {10, 100, 500, 1024, 10240, 51200, 64000})
         EXPECT_EQ(perSize.value(size), 10) << size << " bytes";
@@ -556,8 +596,8 @@ TEST_P(InstalledProgram, AboutWindowOpensFromTheHelpMenu)
     desktop::waitFor(
         [&] {
             for (const auto& t : m_screen->topLevels(kClass)) {
-                if (t.title == QStringLiteral("About") ||
-                    t.title.startsWith(QStringLiteral("About ")))
+                // The described caption and nothing after it.
+                if (t.title.startsWith(QStringLiteral("About")))
                     about = t.id;
             }
             return about != 0;
@@ -576,6 +616,7 @@ TEST_P(InstalledProgram, AboutWindowOpensFromTheHelpMenu)
     for (const auto& t : m_screen->topLevels(kClass)) {
         if (t.id == about) {
             EXPECT_EQ(t.rect.size(), kAboutClient);
+            EXPECT_EQ(t.title, QStringLiteral("About"));
         }
     }
     ASSERT_NO_FATAL_FAILURE(screenshot(QStringLiteral("about"), about));

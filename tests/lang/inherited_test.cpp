@@ -6,8 +6,11 @@
 #include "controls/ovkWebLabel.h"
 #include "platform/errors.h"
 
+#include <QFont>
 #include <QLabel>
 #include <QPushButton>
+
+#include <functional>
 
 // A window of its own class, as the reader requires; with or without its handler table.
 class Plain : public QWidget
@@ -41,10 +44,21 @@ QByteArray window(const char* cls, const QByteArray& body, const QByteArray& con
 const QByteArray kCreate = "<widget class=\"QLabel\" name=\"Auto\"><property "
                            "name=\"pos\"><point><x>4</x><y>5</y></point></property>"
                            "<property name=\"text\"><string>kurz</string></property></widget>"
+                           "<widget class=\"QLabel\" name=\"Left\"><property "
+                           "name=\"geometry\"><rect><x>4</x><y>50</y><width>80</width>"
+                           "<height>13</height></rect></property><property "
+                           "name=\"text\"><string>kurz</string></property></widget>"
+                           "<widget class=\"QLabel\" name=\"Right\"><property "
+                           "name=\"geometry\"><rect><x>100</x><y>70</y><width>80</width>"
+                           "<height>13</height></rect></property><property "
+                           "name=\"text\"><string>kurz</string></property><property "
+                           "name=\"alignment\"><set>Qt::AlignRight|Qt::AlignTop</set></property>"
+                           "</widget>"
                            "<widget class=\"QLabel\" name=\"Fixed\"><property "
                            "name=\"geometry\"><rect><x>4</x><y>30</y><width>40</width>"
                            "<height>13</height></rect></property><property "
-                           "name=\"text\"><string>kurz</string></property></widget>"
+                           "name=\"text\"><string>kurz</string></property><property "
+                           "name=\"AutoSize\"><bool>false</bool></property></widget>"
                            "<widget class=\"QPushButton\" name=\"Button\"/>"
                            "<widget class=\"TovkWebLabel\" name=\"Web\"><property "
                            "name=\"textColor\"><color>clRed</color></property></widget>";
@@ -60,24 +74,72 @@ template <class W> void create(W& w)
                      QStringLiteral("test"), FormReader::Mode::Create, h);
 }
 
-TEST_F(LangTest, AutoSizedControlsFollowANewTextFixedOnesKeepTheirSize)
+TEST_F(LangTest, LabelsFollowEveryNewCaptionFromTheEdgeTheirAlignmentNames)
 {
     Plain w;
     create(w);
-    auto* autoSized = w.findChild<QLabel*>(QStringLiteral("Auto"));
-    auto* fixed = w.findChild<QLabel*>(QStringLiteral("Fixed"));
-    const int shortWidth = autoSized->width();
-    const QByteArray longer =
-        "<property name=\"text\"><string>ein viel längerer Text</string></property>";
-    TAsInheritedReader(window("Plain", "<widget class=\"QLabel\" name=\"Auto\">" + longer +
-                                           "</widget><widget class=\"QLabel\" name=\"Fixed\">" +
-                                           longer + "</widget>"),
-                       QStringLiteral("module"))
-        .ReadRootComponent(&w);
-    EXPECT_EQ(autoSized->text(), QStringLiteral("ein viel längerer Text"));
-    EXPECT_GT(autoSized->width(), shortWidth);
-    EXPECT_EQ(autoSized->pos(), QPoint(4, 5));
-    EXPECT_EQ(fixed->geometry(), QRect(4, 30, 40, 13));
+    w.setFont(QFont(QStringLiteral("Liberation Sans"), 8));
+    const QString longer = QStringLiteral("ein viel längerer Text");
+    struct Case
+    {
+        const char* name;
+        QRect stored; // a width of 0: the width of the stored caption
+        enum
+        {
+            LeftEdge,
+            RightEdge,
+            Fixed
+        } keeps;
+    };
+    const Case cases[] = {
+        {"Auto", QRect(4, 5, 0, 0), Case::LeftEdge},
+        {"Left", QRect(4, 50, 80, 13), Case::LeftEdge},
+        {"Right", QRect(100, 70, 80, 13), Case::RightEdge},
+        {"Fixed", QRect(4, 30, 40, 13), Case::Fixed},
+    };
+    // A caption set by the program, then one read from a module, then a short one again.
+    QByteArray module;
+    for (const Case& c : cases)
+        module += "<widget class=\"QLabel\" name=\"" + QByteArray(c.name) +
+                  "\"><property name=\"text\"><string>" + longer.toUtf8() +
+                  "</string></property></widget>";
+    const std::function<void()> steps[] = {
+        [&] {
+            for (const Case& c : cases)
+                w.findChild<QLabel*>(QString::fromLatin1(c.name))->setText(QStringLiteral("x"));
+        },
+        [&] {
+            TAsInheritedReader(window("Plain", module), QStringLiteral("module"))
+                .ReadRootComponent(&w);
+        },
+        [&] {
+            for (const Case& c : cases)
+                w.findChild<QLabel*>(QString::fromLatin1(c.name))->setText(QStringLiteral("12"));
+        },
+    };
+    for (const auto& step : steps) {
+        step();
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            const QLabel* label = w.findChild<QLabel*>(QString::fromLatin1(c.name));
+            const int textWidth = label->fontMetrics().horizontalAdvance(label->text());
+            switch (c.keeps) {
+            case Case::LeftEdge:
+                EXPECT_EQ(label->pos(), c.stored.topLeft());
+                EXPECT_EQ(label->width(), label->sizeHint().width());
+                EXPECT_GE(label->width(), textWidth);
+                break;
+            case Case::RightEdge:
+                EXPECT_EQ(label->geometry().right(), c.stored.right());
+                EXPECT_EQ(label->y(), c.stored.y());
+                EXPECT_EQ(label->width(), label->sizeHint().width());
+                break;
+            case Case::Fixed:
+                EXPECT_EQ(label->geometry(), c.stored);
+                break;
+            }
+        }
+    }
 }
 
 TEST_F(LangTest, ReReadingCreatesNothingAndBindsNothing)

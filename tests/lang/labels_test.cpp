@@ -5,6 +5,7 @@
 
 #include "controls/ovkWebLabel.h"
 #include "platform/errors.h"
+#include "platform/shell.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -128,6 +129,7 @@ TEST_F(LangTest, EveryLinkTypePutsItsPrefixBeforeTheLink)
     for (int t = 0; t < prefixes.size(); ++t) {
         label.setLinkType(TovkWebLabel::TURLType(t));
         label.OpenLink();
+        ASSERT_TRUE(waitForOpens());
         expected += prefixes[t] + QStringLiteral("target");
     }
     EXPECT_EQ(opened(), expected);
@@ -145,15 +147,18 @@ TEST_F(LangTest, AnyButtonReleasedOverTheLabelOpensTheLink)
     label.setLink(QStringLiteral("bugs@ostrevane.example"));
     int ups = 0;
     QObject::connect(&label, &TovkBasicLabel::OnMouseUp, &label, [&] {
-        // The platform's handling comes first: nothing is opened yet for this release.
-        EXPECT_EQ(opened().size(), ups);
+        // The platform's handling comes first: nothing is started yet for this release.
+        EXPECT_EQ(shell::pendingOpens() + opened().size(), ups);
         ++ups;
     });
-    for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton})
+    for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
         release(&label, b);
+        ASSERT_TRUE(waitForOpens());
+    }
     EXPECT_EQ(opened(), QStringList(3, QStringLiteral("mailto:bugs@ostrevane.example")));
     // Let go somewhere else after a drag: nothing.
     release(&label, Qt::LeftButton, QPointF(500, 3));
+    EXPECT_EQ(shell::pendingOpens(), 0);
     EXPECT_EQ(opened().size(), 3);
     EXPECT_EQ(ups, 4);
     EXPECT_TRUE(errors().isEmpty());
@@ -166,10 +171,34 @@ TEST_F(LangTest, ARefusedOpenReportsTheLinkWithoutItsPrefix)
     label.resize(120, 16);
     label.setLink(QStringLiteral("www.nowhere.example"));
     release(&label, Qt::LeftButton);
+    ASSERT_TRUE(waitForOpens());
     EXPECT_EQ(opened(), QStringList{QStringLiteral("http://www.nowhere.example")});
     EXPECT_EQ(errors(), QStringList{QStringLiteral(
                             "ShellExecute \"www.nowhere.example\" Failed with Error: 2")});
     EXPECT_EQ(label.Link(), QStringLiteral("www.nowhere.example"));
+}
+
+TEST_F(LangTest, AClickOnALinkReturnsBeforeTheDesktopHasAnswered)
+{
+    // xdg-open holds on until the test lets it go; the click must not wait for it.
+    for (int status : {0, 3}) {
+        SCOPED_TRACE(status);
+        testapp::clearRecorded();
+        fakeXdgOpen(status, true);
+        TovkWebLabel label;
+        label.resize(120, 16);
+        label.setLink(QStringLiteral("slow.example"));
+        release(&label, Qt::LeftButton);
+        EXPECT_EQ(shell::pendingOpens(), 1);
+        EXPECT_TRUE(errors().isEmpty());
+        releaseXdgOpen();
+        ASSERT_TRUE(waitForOpens());
+        EXPECT_EQ(opened().size(), status == 0 ? 1 : 2);
+        EXPECT_EQ(errors(), status == 0
+                                ? QStringList()
+                                : QStringList{QStringLiteral(
+                                      "ShellExecute \"slow.example\" Failed with Error: 3")});
+    }
 }
 
 TEST_F(LangTest, MissingXdgOpenIsReportedWithItsCode)

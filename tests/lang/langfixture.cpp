@@ -3,6 +3,7 @@
 #include "platform/application.h"
 #include "platform/programdir.h"
 #include "platform/resources.h"
+#include "platform/shell.h"
 
 #include <QDir>
 #include <QFile>
@@ -142,18 +143,33 @@ QStringList LangTest::errors()
     return recordedOf("error");
 }
 
-void LangTest::fakeXdgOpen(int status)
+void LangTest::fakeXdgOpen(int status, bool gated)
 {
     const QString script = m_bin.filePath(QStringLiteral("xdg-open"));
     QFile f(script);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '%1'\nexit %2\n")
-                .arg(m_bin.filePath(QStringLiteral("opened.txt")))
+    // A gated one waits until the test lets it go, like a handler that is slow to start.
+    const QString gate = gated ? QStringLiteral("while [ ! -e '%1' ]; do /bin/sleep 0.02; done\n")
+                                     .arg(m_bin.filePath(QStringLiteral("gate")))
+                               : QString();
+    f.write(QStringLiteral("#!/bin/sh\n%1printf '%s\\n' \"$1\" >> '%2'\nexit %3\n")
+                .arg(gate, m_bin.filePath(QStringLiteral("opened.txt")))
                 .arg(status)
                 .toUtf8());
     f.close();
     ASSERT_TRUE(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     qputenv("PATH", QFile::encodeName(m_bin.path()));
+}
+
+void LangTest::releaseXdgOpen()
+{
+    QFile gate(m_bin.filePath(QStringLiteral("gate")));
+    ASSERT_TRUE(gate.open(QIODevice::WriteOnly));
+}
+
+bool LangTest::waitForOpens()
+{
+    return QTest::qWaitFor([] { return shell::pendingOpens() == 0; }, 20000);
 }
 
 void LangTest::noXdgOpen()

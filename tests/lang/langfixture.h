@@ -43,8 +43,11 @@ protected:
     static QStringList errors();
 
     // A fake xdg-open on PATH (and nothing else there): it appends its argument to a file and
-    // exits with status.
-    void fakeXdgOpen(int status);
+    // exits with status; a gated one first waits for releaseXdgOpen().
+    void fakeXdgOpen(int status, bool gated = false);
+    void releaseXdgOpen();
+    // Waits until every xdg-open started has ended and its verdict is handled.
+    static bool waitForOpens();
     void noXdgOpen();
     QStringList opened() const;
 

@@ -1,6 +1,7 @@
 // Pictures of both windows in both languages, for a person to look at.
 
 #include "langfixture.h"
+#include "support/labelfit.h"
 
 #include <QDir>
 #include <QImage>
@@ -21,6 +22,8 @@ void save(QWidget* w, const QString& name)
 void picturesOf(TForm1& main, TForm2& about, const QString& language)
 {
     QDir().mkpath(QStringLiteral(TM_SCREENSHOT_DIR));
+    // The widest values, so the pictures show whether they can be read.
+    labelfit::showLargestValues(main);
     const struct
     {
         QWidget* sheet;

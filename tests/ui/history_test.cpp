@@ -1,9 +1,14 @@
 // The host entry and its history file.
 
 #include "formfixture.h"
+#include "support/userinput.h"
 
+#include "net/PingThrd.h"
+
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
 
 #include "platform/errors.h"
@@ -59,6 +64,8 @@ TEST_F(FormTest, HistoryLoadsTheFirstTenLinesAndWritesNothingBack)
     EXPECT_EQ(f.ComboBox1->currentText(), QStringLiteral("host1"));
     EXPECT_EQ(f.Edit3->text(), QStringLiteral("host1"));
     EXPECT_EQ(fileBytes(QStringLiteral("hostfile.txt")), stored);
+    // The open list shows its items at the stored height.
+    EXPECT_EQ(f.ComboBox1->view()->sizeHintForRow(0), 13);
 
     // A host already listed, in other letters' case, changes nothing.
     typeHost(f, QStringLiteral("HOST3"));
@@ -70,7 +77,8 @@ TEST_F(FormTest, HistoryLoadsTheFirstTenLinesAndWritesNothingBack)
     typeHost(f, QStringLiteral("new.example"));
     f.newhost();
     EXPECT_EQ(items(f.ComboBox1), QStringList({QStringLiteral("new.example")}) + hosts.mid(0, 9));
-    EXPECT_EQ(fileBytes(QStringLiteral("hostfile.txt")), crlf(QStringList({QStringLiteral("new.example")}) + hosts.mid(0, 9)));
+    EXPECT_EQ(fileBytes(QStringLiteral("hostfile.txt")),
+              crlf(QStringList({QStringLiteral("new.example")}) + hosts.mid(0, 9)));
     EXPECT_EQ(f.ComboBox1->currentText(), QStringLiteral("new.example"));
     // Used again, it keeps its place.
     f.newhost();
@@ -79,14 +87,65 @@ TEST_F(FormTest, HistoryLoadsTheFirstTenLinesAndWritesNothingBack)
 
 TEST_F(FormTest, HandEditedHistoriesLoadWithoutHarm)
 {
-    // Empty lines, LF-only ends, no final line end and bytes that are not UTF-8.
-    const QByteArray stored("a.example\n\nb.example\r\n\xff\xfe bad\nlast");
+    const struct
+    {
+        const char* what;
+        QByteArray stored;
+        QStringList items;
+    } cases[] = {
+        {"empty lines, LF ends, no final end, bytes that are no UTF-8",
+         QByteArray("a.example\n\nb.example\r\n\xff\xfe bad\nlast"),
+         {QStringLiteral("a.example"), QString(), QStringLiteral("b.example"),
+          QStringLiteral("\ufffd\ufffd bad"), QStringLiteral("last")}},
+        {"CR only",
+         QByteArray("a.example\rb.example\rc.example\r"),
+         {QStringLiteral("a.example"), QStringLiteral("b.example"), QStringLiteral("c.example")}},
+        {"all three ends mixed",
+         QByteArray("a\r\nb\rc\nd\r\r\ne"),
+         {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"),
+          QString(), QStringLiteral("e")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(QStringLiteral("hostfile.txt"), c.stored);
+        recreateForm();
+        EXPECT_EQ(items(m_form->ComboBox1), c.items);
+        EXPECT_EQ(m_form->Edit3->text(), c.items.first());
+        EXPECT_EQ(fileBytes(QStringLiteral("hostfile.txt")), c.stored);
+    }
+}
+
+TEST_F(FormTest, ALongCrOnlyHistoryLoadsItsFirstTenHosts)
+{
+    QByteArray stored;
+    QStringList hosts;
+    for (int i = 1; i <= 40000; ++i) {
+        hosts += QStringLiteral("h%1.example").arg(i);
+        stored += hosts.last().toLatin1() + '\r';
+    }
     writeFile(QStringLiteral("hostfile.txt"), stored);
     TForm1& f = form();
-    ASSERT_EQ(f.ComboBox1->count(), 5);
-    EXPECT_EQ(f.ComboBox1->itemText(1), QString());
-    EXPECT_EQ(f.ComboBox1->itemText(4), QStringLiteral("last"));
+    EXPECT_EQ(items(f.ComboBox1), hosts.mid(0, 10));
+}
+
+TEST_F(FormTest, AReadOnlyHistoryIsReportedAndKeptAlsoForRoot)
+{
+    const QByteArray stored("old.example\r\n");
+    writeFile(QStringLiteral("hostfile.txt"), stored);
+    ASSERT_EQ(::chmod(QFile::encodeName(path(QStringLiteral("hostfile.txt"))).constData(), 0444),
+              0);
+    TForm1& f = form();
+    ASSERT_TRUE(userinput::activate(&f));
+    userinput::click(f.ComboBox1);
+    userinput::retype(QStringLiteral("new.example"));
+    const qsizetype started = workerIds().size();
+    userinput::click(f.doPing1);
+    ASSERT_EQ(testapp::recorded().size(), 1);
+    EXPECT_TRUE(testapp::recorded()[0].text.contains(path(QStringLiteral("hostfile.txt"))))
+        << testapp::recorded()[0].text.toStdString();
     EXPECT_EQ(fileBytes(QStringLiteral("hostfile.txt")), stored);
+    // The ping that needed the history does not start.
+    EXPECT_EQ(workerIds().size(), started);
 }
 
 TEST_F(FormTest, HugeHistoryFileLoadsItsHead)

@@ -138,7 +138,7 @@ const Expected kControls[] = {
     {"Label51", "QLabel", 593, 104, 50, 13, "0", true},
     {"Label38", "QLabel", 593, 149, 50, 13, "0", true},
     {"Label52", "QLabel", 593, 149, 50, 13, "0", true},
-    {"Label39", "QLabel", 593, 193, 34, 13, "0", true},
+    {"Label39", "QLabel", 593, 193, 50, 13, "0", true},
     {"Memo6", "TMemo", 208, 104, 185, 89, "Warnungen per popup, Email, \nSound, Tray Icon", true},
 };
 
@@ -159,22 +159,33 @@ QString textOf(QObject* o)
     return {};
 }
 
-
 } // namespace
 
 TEST_F(FormTest, EveryControlStandsWhereItIsStored)
 {
     TForm1& f = form();
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Tallowmere von Vornhart"));
+    // No display name of the application is set: Qt would add it to every window's caption.
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
     for (const Expected& e : kControls) {
         SCOPED_TRACE(e.name);
         auto* w = f.findChild<QWidget*>(QString::fromLatin1(e.name));
         ASSERT_NE(w, nullptr);
         EXPECT_STREQ(w->metaObject()->className(), e.cls);
-        EXPECT_EQ(w->pos(), QPoint(e.x, e.y));
-        if (e.w >= 0) {
+        auto* label = qobject_cast<QLabel*>(w);
+        if (label && e.w >= 0) {
+            // A label sizes itself to its caption from the edge its alignment names.
+            EXPECT_EQ(label->size(), label->sizeHint());
+            if (label->alignment() & Qt::AlignRight)
+                EXPECT_EQ(label->geometry().right(), e.x + e.w - 1);
+            else
+                EXPECT_EQ(label->pos(), QPoint(e.x, e.y));
+            EXPECT_EQ(label->y(), e.y);
+        } else if (e.w >= 0) {
+            EXPECT_EQ(w->pos(), QPoint(e.x, e.y));
             EXPECT_EQ(w->size(), QSize(e.w, e.h));
         } else {
+            EXPECT_EQ(w->pos(), QPoint(e.x, e.y));
             EXPECT_GT(w->width(), 0);
         }
         if (e.text) {
@@ -185,7 +196,9 @@ TEST_F(FormTest, EveryControlStandsWhereItIsStored)
     }
     // Stored flags that the table does not show.
     EXPECT_TRUE(f.Edit4->isReadOnly());
-    EXPECT_EQ(f.CheckBox6->focusPolicy(), Qt::NoFocus);
+    // Not a tab stop: Tab skips it, a click focuses it.
+    EXPECT_EQ(f.CheckBox6->focusPolicy(), Qt::ClickFocus);
+    EXPECT_EQ(f.ComboBox1->completer(), nullptr);
     EXPECT_EQ(f.TrackBar1->minimum(), 0);
     EXPECT_EQ(f.TrackBar1->maximum(), 40);
     EXPECT_EQ(f.TrackBar1->value(), 32);
@@ -213,6 +226,7 @@ TEST_F(FormTest, EveryControlStandsWhereItIsStored)
     // The "Optionen" sheet exists but its tab cannot be chosen.
     EXPECT_EQ(f.PageControl1->count(), 4);
     EXPECT_FALSE(f.PageControl1->isTabVisible(3));
+    EXPECT_FALSE(f.PageControl1->isTabEnabled(3));
     EXPECT_EQ(f.PageControl1->tabText(0), QStringLiteral("Ping"));
     EXPECT_EQ(f.PageControl1->tabText(1), QStringLiteral("Analyse"));
     EXPECT_EQ(f.PageControl1->tabText(2), QStringLiteral("VamtKopie"));
@@ -238,7 +252,8 @@ TEST_F(FormTest, StartUpPreparesTheTabs)
     EXPECT_EQ(f.StringGrid1->item(10, 0)->text(), QStringLiteral("10. poll in ms"));
     EXPECT_EQ(f.StringGrid1->item(11, 0)->text(), QStringLiteral("Total in ms"));
     EXPECT_EQ(f.StringGrid1->item(12, 0)->text(), QStringLiteral("Average in ms"));
-    EXPECT_TRUE(f.StringGrid1->item(0, 0) == nullptr || f.StringGrid1->item(0, 0)->text().isEmpty());
+    EXPECT_TRUE(f.StringGrid1->item(0, 0) == nullptr ||
+                f.StringGrid1->item(0, 0)->text().isEmpty());
     EXPECT_EQ(f.Memo4->Count(), 0);
     // The panels hold the bottom of their sheets.
     for (const char* panel : {"Panel2", "Panel3"}) {
@@ -246,7 +261,8 @@ TEST_F(FormTest, StartUpPreparesTheTabs)
         EXPECT_EQ(p->geometry().bottom(), p->parentWidget()->height() - 1) << panel;
         EXPECT_EQ(p->height(), 226) << panel;
     }
-    EXPECT_TRUE(testapp::recorded().isEmpty()) << testapp::recordedTexts().join(u'\n').toStdString();
+    EXPECT_TRUE(testapp::recorded().isEmpty())
+        << testapp::recordedTexts().join(u'\n').toStdString();
 }
 
 TEST_F(FormTest, CopyTabHidesTheHostBandAndGivesThePagesItsRoom)
@@ -317,7 +333,9 @@ TEST_F(FormTest, OpeningTheFileMenuDoesNotEndTheProgramItsEntryDoes)
 TEST_F(FormTest, MenuEntriesCarryTheirCaptions)
 {
     TForm1& f = form();
-    auto text = [&f](const char* name) { return f.findChild<QAction*>(QString::fromLatin1(name))->text(); };
+    auto text = [&f](const char* name) {
+        return f.findChild<QAction*>(QString::fromLatin1(name))->text();
+    };
     EXPECT_EQ(text("Exit1"), QStringLiteral("Be&enden"));
     EXPECT_EQ(text("Alwaysontop1"), QStringLiteral("Immer im Vordergrund"));
     EXPECT_EQ(text("Line1"), QStringLiteral("Linie"));
@@ -333,11 +351,13 @@ TEST_F(FormTest, MenuEntriesCarryTheirCaptions)
     QStringList top;
     for (QAction* a : f.MainMenu1->actions())
         top += a->text();
-    EXPECT_EQ(top, QStringList({QStringLiteral("&Datei"), QStringLiteral("&Optionen"), QStringLiteral("&Hilfe")}));
+    EXPECT_EQ(top, QStringList({QStringLiteral("&Datei"), QStringLiteral("&Optionen"),
+                                QStringLiteral("&Hilfe")}));
     auto* options = f.findChild<QMenu*>(QStringLiteral("Options1"));
     QStringList entries;
     for (QAction* a : options->actions())
         entries += a->text();
-    EXPECT_EQ(entries, QStringList({QStringLiteral("Immer im Vordergrund"), QStringLiteral("&Graph Art"),
-                                    QStringLiteral("Graphen zurücksetzen")}));
+    EXPECT_EQ(entries,
+              QStringList({QStringLiteral("Immer im Vordergrund"), QStringLiteral("&Graph Art"),
+                           QStringLiteral("Graphen zurücksetzen")}));
 }
