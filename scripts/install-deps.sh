@@ -6,7 +6,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-gtk-platformtheme
-    libsmbclient-dev
+    libsmbclient-dev libkrb5-dev
     fonts-liberation fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
     # test beds: namespaces, a real Samba server and its client, a virtual display
