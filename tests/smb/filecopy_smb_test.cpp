@@ -3,11 +3,11 @@
 #include "platform/textfile.h"
 #include "app/testfiles.h"
 #include "platform/copy/filecopy.h"
+#include "copyfixture.h"
 #include "smbbed.h"
 
 #include <cerrno>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -63,24 +63,6 @@ private:
             {QByteArray(name), qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray()});
     }
     QList<std::pair<QByteArray, QByteArray>> m_saved;
-};
-
-class SmbCopy : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        TM_REQUIRE_SMBBED();
-        ASSERT_TRUE(m_dir.isValid());
-        testfiles::writeTestFiles(m_dir.path());
-    }
-    QString source(int index) const
-    {
-        return m_dir.filePath(QString::fromLatin1(testfiles::kTestFiles[size_t(index)].name));
-    }
-    QString shared(const QString& name) const { return bed().writableDir + u'/' + name; }
-
-    QTemporaryDir m_dir;
 };
 
 } // namespace
@@ -160,19 +142,22 @@ TEST_F(SmbCopy, RefusalsAreResults)
     EXPECT_FALSE(QFileInfo::exists(shared(QStringLiteral("gone.txt"))));
 }
 
-TEST_F(SmbCopy, ServersThatDoNotAnswerFail)
+TEST_F(SmbCopy, ForwardSlashesMakeAUncPath)
 {
-    for (const QString& address : {bed().absentAddress, bed().silentAddress}) {
-        const QString destination =
-            QStringLiteral("\\\\%1\\%2\\f.txt").arg(address, bed().writableShare);
+    const QString folder = QStringLiteral("//%1/%2").arg(bed().serverAddress, bed().writableShare);
+    ASSERT_TRUE(QDir(bed().writableDir).mkdir(QStringLiteral("sub")));
+    QFile::setPermissions(bed().writableDir + QStringLiteral("/sub"), QFileDevice::Permissions(0x7777));
+    for (const QString& name : {QStringLiteral("/fwd.txt"), QStringLiteral("/sub/fwd.txt"),
+                                QStringLiteral("\\sub\\mixed.txt")}) {
+        const QString destination = folder + name;
+        QString stored = name;
+        stored.replace(u'\\', u'/');
         QString reason;
-        QElapsedTimer timer;
-        timer.start();
-        EXPECT_FALSE(copyToDestination(source(0), destination, &reason)) << address.toStdString();
-        EXPECT_FALSE(reason.isEmpty());
-        // For the reader of the log only; how long it takes is the benchmark's business.
-        std::fprintf(stderr, "%s: %s after %lld ms\n", qPrintable(address), qPrintable(reason),
-                     static_cast<long long>(timer.elapsed()));
+        ASSERT_TRUE(copyToDestination(source(0), destination, &reason))
+            << destination.toStdString() << ": " << reason.toStdString();
+        EXPECT_EQ(testapp::fileBytes(bed().writableDir + stored), testapp::fileBytes(source(0)));
+        EXPECT_TRUE(deleteDestination(destination, &reason)) << reason.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(bed().writableDir + stored));
     }
 }
 
