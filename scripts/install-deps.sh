@@ -9,8 +9,9 @@ packages=(
     libsmbclient-dev libkrb5-dev
     fonts-liberation fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
-    # test beds: namespaces, a real Samba server and its client, a virtual display
-    iproute2 iputils-ping procps samba smbclient xvfb xauth xdotool x11-utils
+    # test beds: namespaces, a real Samba server and its client (python3: a listener that never
+    # answers), a virtual display
+    iproute2 iputils-ping procps samba smbclient python3 xvfb xauth xdotool x11-utils
     xdg-utils appstream desktop-file-utils file
     # end-to-end run: screenshots (import), the German and English glibc locales
     imagemagick locales-all
