@@ -99,8 +99,10 @@ void WorkThread::loop()
                 return;
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
+            m_busy = true;
         }
         job();
+        m_busy = false;
         m_wait.wakeUp();
     }
 }

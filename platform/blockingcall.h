@@ -12,14 +12,13 @@
 
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
-#include <exception>
 #include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <type_traits>
 
@@ -74,6 +73,8 @@ public:
     }
 
     bool isCurrent() const;
+    // True while a call runs; for whoever watches from another thread.
+    bool busy() const { return m_busy; }
 
 private:
     void enqueue(std::function<void()> job);
@@ -84,6 +85,7 @@ private:
     std::condition_variable m_queued;
     std::deque<std::function<void()>> m_jobs;
     bool m_stopping = false;
+    std::atomic<bool> m_busy{false};
     PaintingWait m_wait;
     std::thread m_thread;
 };
