@@ -53,16 +53,6 @@ private:
     QWidget* m_painted;
 };
 
-bool eventually(const std::function<bool()>& condition)
-{
-    for (int i = 0; i < 600; ++i) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return condition();
-}
-
 // The operator's click on the "VamtKopie" tab.
 void openCopyTab(TForm1& f)
 {
@@ -147,10 +137,10 @@ TEST_F(CopyTabLinks, WhileACopyHangsTheWindowPaintsAndTakesNoInput)
     std::atomic<bool> paintedDuring{false};
     std::atomic<int> pressesDuring{-1};
     std::thread meanwhile([&] {
-        hung = eventually([&] { return copier.busy(); });
+        hung = smbbed::eventually([&] { return copier.busy(); });
         // The press on "Einmal kopieren" that started the copy is in already.
         const int pressesBefore = watch.presses;
-        paintedDuring = eventually([&] { return watch.paints > 0 || !copier.busy(); }) &&
+        paintedDuring = smbbed::eventually([&] { return watch.paints > 0 || !copier.busy(); }) &&
                         watch.paints > 0 && copier.busy();
         QCoreApplication::postEvent(f.CheckBox8, press);
         QCoreApplication::postEvent(f.CheckBox8, release);

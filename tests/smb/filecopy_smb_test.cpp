@@ -1,16 +1,16 @@
 // Copies to a real Samba server of the test bed (smbbed.h).
 
-#include "platform/textfile.h"
 #include "app/testfiles.h"
-#include "platform/copy/filecopy.h"
 #include "copyfixture.h"
+#include "platform/copy/filecopy.h"
+#include "platform/textfile.h"
 #include "smbbed.h"
 
-#include <cerrno>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cerrno>
 
 #include "support/testapp.h"
 
@@ -75,7 +75,8 @@ TEST_F(SmbCopy, AllThreeSizesArriveIntactAndAreRemoved)
         QString reason;
         ASSERT_TRUE(copyToDestination(source(i), destination, &reason)) << reason.toStdString();
         EXPECT_EQ(QFileInfo(shared(name)).size(), testfiles::kTestFiles[size_t(i)].sizeBytes);
-        EXPECT_EQ(testapp::fileBytes(shared(name)), testapp::fileBytes(source(i))) << name.toStdString();
+        EXPECT_EQ(testapp::fileBytes(shared(name)), testapp::fileBytes(source(i)))
+            << name.toStdString();
         ASSERT_TRUE(deleteDestination(destination, &reason)) << reason.toStdString();
         EXPECT_FALSE(QFileInfo::exists(shared(name)));
     }
@@ -87,7 +88,8 @@ TEST_F(SmbCopy, ReplacesALongerFile)
     ASSERT_TRUE(copyToDestination(source(2), destination));
     QString reason;
     ASSERT_TRUE(copyToDestination(source(0), destination, &reason)) << reason.toStdString();
-    EXPECT_EQ(testapp::fileBytes(shared(QStringLiteral("again.txt"))), testapp::fileBytes(source(0)));
+    EXPECT_EQ(testapp::fileBytes(shared(QStringLiteral("again.txt"))),
+              testapp::fileBytes(source(0)));
     EXPECT_TRUE(deleteDestination(destination));
 }
 
@@ -99,13 +101,15 @@ TEST_F(SmbCopy, UrlsAndFoldersWithAwkwardNames)
     const QString unc = uncFolder(bed().writableShare) + folder + QStringLiteral("\\a%3Fb;c.txt");
     QString reason;
     ASSERT_TRUE(copyToDestination(source(0), unc, &reason)) << reason.toStdString();
-    EXPECT_EQ(testapp::fileBytes(shared(folder + QStringLiteral("/a%3Fb;c.txt"))), testapp::fileBytes(source(0)));
+    EXPECT_EQ(testapp::fileBytes(shared(folder + QStringLiteral("/a%3Fb;c.txt"))),
+              testapp::fileBytes(source(0)));
     EXPECT_TRUE(deleteDestination(unc, &reason)) << reason.toStdString();
 
     const QString url =
         QStringLiteral("smb://%1/%2/plain.txt").arg(bed().serverAddress, bed().writableShare);
     ASSERT_TRUE(copyToDestination(source(1), url, &reason)) << reason.toStdString();
-    EXPECT_EQ(testapp::fileBytes(shared(QStringLiteral("plain.txt"))), testapp::fileBytes(source(1)));
+    EXPECT_EQ(testapp::fileBytes(shared(QStringLiteral("plain.txt"))),
+              testapp::fileBytes(source(1)));
     EXPECT_TRUE(deleteDestination(url, &reason)) << reason.toStdString();
     EXPECT_FALSE(QFileInfo::exists(shared(QStringLiteral("plain.txt"))));
 }
@@ -146,7 +150,8 @@ TEST_F(SmbCopy, ForwardSlashesMakeAUncPath)
 {
     const QString folder = QStringLiteral("//%1/%2").arg(bed().serverAddress, bed().writableShare);
     ASSERT_TRUE(QDir(bed().writableDir).mkdir(QStringLiteral("sub")));
-    QFile::setPermissions(bed().writableDir + QStringLiteral("/sub"), QFileDevice::Permissions(0x7777));
+    QFile::setPermissions(bed().writableDir + QStringLiteral("/sub"),
+                          QFileDevice::Permissions(0x7777));
     for (const QString& name : {QStringLiteral("/fwd.txt"), QStringLiteral("/sub/fwd.txt"),
                                 QStringLiteral("\\sub\\mixed.txt")}) {
         const QString destination = folder + name;
@@ -177,7 +182,8 @@ TEST_F(SmbCopy, ServerStoppedInTheMiddle)
     // The next measurement after the server is back reconnects by itself.
     ASSERT_TRUE(smbbed::startServer(&reason)) << reason.toStdString();
     ASSERT_TRUE(copyToDestination(source(1), destination, &reason)) << reason.toStdString();
-    EXPECT_EQ(testapp::fileBytes(shared(QStringLiteral("periodic.txt"))), testapp::fileBytes(source(1)));
+    EXPECT_EQ(testapp::fileBytes(shared(QStringLiteral("periodic.txt"))),
+              testapp::fileBytes(source(1)));
     EXPECT_TRUE(deleteDestination(destination, &reason)) << reason.toStdString();
 }
 

@@ -13,26 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 #include <thread>
 
 using namespace filecopy;
 using smbbed::bed;
-
-namespace {
-
-// Until the condition holds; the bound only keeps a broken bed from hanging the suite.
-bool eventually(const std::function<bool()>& condition, int seconds = 60)
-{
-    for (int i = 0; i < seconds * 20; ++i) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return condition();
-}
-
-} // namespace
 
 TEST_F(SmbCopy, DeadServersFailAndTheDeleteDoesNotWaitAgain)
 {
@@ -95,7 +79,7 @@ TEST_F(SmbCopy, StalledCopyLeavesAPartialFileThatALaterDeleteRemoves)
         std::atomic<bool> stalled{false};
         QString stallReason;
         std::thread trigger([&] {
-            if (eventually([&] { return QFileInfo(shared(name)).size() >= 256 * 1024; }))
+            if (smbbed::eventually([&] { return QFileInfo(shared(name)).size() >= 256 * 1024; }))
                 stalled = c.stall(&stallReason);
         });
         QString reason;
@@ -118,7 +102,7 @@ TEST_F(SmbCopy, StalledCopyLeavesAPartialFileThatALaterDeleteRemoves)
         // server may hold the cut connection's handle open for a while).
         ASSERT_TRUE(smbbed::resume(&reason)) << reason.toStdString();
         const QString next = writable(QStringLiteral("next.txt"));
-        EXPECT_TRUE(eventually([&] {
+        EXPECT_TRUE(smbbed::eventually([&] {
             copyToDestination(source(0), next);
             deleteDestination(next);
             return !QFileInfo::exists(shared(name));
@@ -136,7 +120,7 @@ TEST_F(SmbCopy, ConnectionDroppedInTheMiddle)
     ASSERT_TRUE(link.ok()) << link.reason().toStdString();
     std::atomic<bool> stopped{false};
     std::thread trigger([&] {
-        if (eventually([&] { return QFileInfo(shared(name)).size() >= 256 * 1024; }))
+        if (smbbed::eventually([&] { return QFileInfo(shared(name)).size() >= 256 * 1024; }))
             stopped = smbbed::stopServer();
     });
     QString reason;

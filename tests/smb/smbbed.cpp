@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sched.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace smbbed {
@@ -179,6 +180,16 @@ bool freezeServer(QString* reason)
 bool resume(QString* reason)
 {
     return runScript(QStringLiteral("resume"), reason);
+}
+
+bool eventually(const std::function<bool()>& condition)
+{
+    for (int i = 0; i < 1200; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return condition();
 }
 
 LinkScope::LinkScope(const QString& profile)

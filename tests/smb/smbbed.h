@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace smbbed {
@@ -54,6 +56,10 @@ bool shapeLink(const QString& profile, QString* reason = nullptr);
 bool stallLink(QString* reason = nullptr);
 bool freezeServer(QString* reason = nullptr);
 bool resume(QString* reason = nullptr);
+
+// Polls until the condition holds, on a thread that waits for the bed to do something; the
+// bound (a minute) only keeps a broken bed from hanging the suite.
+bool eventually(const std::function<bool()>& condition);
 
 // Shapes the link for one scope; at its end the server and the link are back to normal,
 // unlimited, also when the test fails.

@@ -35,8 +35,20 @@ set_var() { # file key value: replace the key's line
     sed -i "s|^$key=.*|$key=$value|" "$file"
 }
 
-listening() { # is smbd accepting on the share port?
-    ip netns exec "$SERVER_NS" bash -c "exec 3<>/dev/tcp/$SERVER_ADDR/445" 2>/dev/null
+listening() { # [ADDR]: is something accepting on the share port (of smbd by default)?
+    ip netns exec "$SERVER_NS" bash -c "exec 3<>/dev/tcp/${1:-$SERVER_ADDR}/445" 2>/dev/null
+}
+
+await_listener() { # PID ADDR NAME: until PID listens on ADDR:445, for 10 s at most
+    local pid=$1 addr=$2 name=$3
+    for _ in $(seq 1 100); do
+        if listening "$addr"; then
+            return 0
+        fi
+        kill -0 "$pid" 2>/dev/null || die "$name ended at start, see $STATE_DIR/log"
+        sleep 0.1
+    done
+    die "$name does not listen on $addr:445 after 10 s"
 }
 
 server_start() {
@@ -53,14 +65,7 @@ server_start() {
     local pid=$!
     set_var "$envfile" SMBD_PID "$pid"
     SMBD_PID=$pid
-    for _ in $(seq 1 100); do
-        if listening; then
-            return 0
-        fi
-        kill -0 "$pid" 2>/dev/null || die "smbd ended at start, see $STATE_DIR/log"
-        sleep 0.1
-    done
-    die "smbd does not listen on $SERVER_ADDR:445 after 10 s"
+    await_listener "$pid" "$SERVER_ADDR" smbd
 }
 
 server_stop() {
@@ -247,14 +252,7 @@ while True:
 ' "$MUTE_ADDR" </dev/null >>"$STATE_DIR/log/mute.out" 2>&1 &
     local pid=$!
     set_var "$envfile" MUTE_PID "$pid"
-    for _ in $(seq 1 50); do
-        if ip netns exec "$SERVER_NS" bash -c "exec 3<>/dev/tcp/$MUTE_ADDR/445" 2>/dev/null; then
-            return 0
-        fi
-        kill -0 "$pid" 2>/dev/null || die "the mute listener ended at start, see $STATE_DIR/log"
-        sleep 0.1
-    done
-    die "the mute listener does not listen on $MUTE_ADDR:445"
+    await_listener "$pid" "$MUTE_ADDR" "the mute listener"
 }
 
 mute_stop() {
