@@ -6,13 +6,14 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-gtk-platformtheme
-    libsmbclient-dev
+    libsmbclient-dev libkrb5-dev
     # metrics endpoint (pull exposer) and the Prometheus server its integration test scrapes with
     prometheus-cpp-dev prometheus
     fonts-liberation fonts-dejavu-core
     libgtest-dev libgmock-dev libbenchmark-dev
-    # test beds: namespaces, a real Samba server and its client, a virtual display
-    iproute2 iputils-ping procps samba smbclient xvfb xauth xdotool x11-utils
+    # test beds: namespaces, a real Samba server and its client (python3: a listener that never
+    # answers), a virtual display
+    iproute2 iputils-ping procps samba smbclient python3 xvfb xauth xdotool x11-utils
     xdg-utils appstream desktop-file-utils file
     # end-to-end run: screenshots (import), the German and English glibc locales
     imagemagick locales-all

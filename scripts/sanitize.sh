@@ -4,7 +4,8 @@
 #   scripts/sanitize.sh [asan|tsan|all]     (default all)
 #
 #   asan  build-asan/: everything with AddressSanitizer + UndefinedBehaviorSanitizer, the whole
-#         suite (the end-to-end run included: it installs and starts the sanitized program).
+#         suite (the end-to-end run included: it installs and starts the sanitized program)
+#         except the tests labelled "slow" (copies over slow links), which the plain suite runs.
 #   tsan  build-tsan/: the echo engine and the ping worker with ThreadSanitizer, their unit
 #         tests and their tests against the network bed, both socket kinds. The rest of the
 #         suite drives Qt widgets from one thread and would only test the uninstrumented Qt.
@@ -37,7 +38,7 @@ if [ "$what" = asan ] || [ "$what" = all ]; then
     export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:strict_init_order=1:check_initialization_order=1:detect_stack_use_after_return=0"
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
     export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
-    (cd build-asan && "${run[@]}" ctest --output-on-failure --timeout 900 -j"$jobs")
+    (cd build-asan && "${run[@]}" ctest --output-on-failure --timeout 900 -j"$jobs" -LE slow)
     unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 fi
 

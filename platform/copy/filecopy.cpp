@@ -1,14 +1,14 @@
 #include "platform/copy/filecopy.h"
 
+#include "platform/copy/smbsession.h"
+#include "platform/copy/writesize.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QStringList>
 #include <QUrl>
 
-#include <libsmbclient.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -16,7 +16,6 @@
 #include <memory>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace filecopy {
@@ -45,10 +44,18 @@ bool startsWithSmbScheme(const QString& text)
     return text.startsWith(QLatin1String("smb://"), Qt::CaseInsensitive);
 }
 
+// Two separators and a server name after them: "\\\\server" or "//server". Three separators
+// in a row begin no server; with forward slashes they are a POSIX path.
+bool startsAsUnc(const QString& text)
+{
+    return text.size() >= 2 && isUncSeparator(text[0]) && isUncSeparator(text[1]) &&
+           (text[0] == u'\\' || text.size() == 2 || !isUncSeparator(text[2]));
+}
+
 // Server, share and the path below it; fewer than three parts means something is missing.
 QStringList uncParts(const QString& unc)
 {
-    if (!unc.startsWith(QLatin1String("\\\\")) || (unc.size() > 2 && isUncSeparator(unc[2])))
+    if (!startsAsUnc(unc) || (unc.size() > 2 && isUncSeparator(unc[2])))
         return {};
     QStringList parts;
     QString part;
@@ -165,6 +172,14 @@ bool openSource(const QString& path, LocalSource& source, QString* reason)
 // ---------------------------------------------------------------------------------------------
 // Mounted shares and local folders
 
+// Read-only as a file attribute: nobody may write it (no write bit at all), or this process
+// may not. Root passes access() for every file, so for root the bits decide.
+bool isReadOnlyFile(const QByteArray& name, const struct stat& st)
+{
+    return S_ISREG(st.st_mode) &&
+           ((st.st_mode & 0222) == 0 || ::access(name.constData(), W_OK) != 0);
+}
+
 bool copyPosix(const QString& sourcePath, LocalSource& source, const QString& target,
                QString* reason)
 {
@@ -172,10 +187,15 @@ bool copyPosix(const QString& sourcePath, LocalSource& source, const QString& ta
     struct stat existing
     {
     };
-    if (::stat(name.constData(), &existing) == 0 && existing.st_dev == source.st.st_dev &&
-        existing.st_ino == source.st.st_ino)
-        return fail(reason,
-                    QStringLiteral("'%1' and '%2' are the same file").arg(sourcePath, target));
+    if (::stat(name.constData(), &existing) == 0) {
+        if (existing.st_dev == source.st.st_dev && existing.st_ino == source.st.st_ino)
+            return fail(reason,
+                        QStringLiteral("'%1' and '%2' are the same file").arg(sourcePath, target));
+        // A read-only file is somebody's: it is not replaced, whoever may write it.
+        if (isReadOnlyFile(name, existing))
+            return fail(reason, QStringLiteral("Cannot replace '%1': the file is read-only: %2")
+                                    .arg(target, osText(EACCES)));
+    }
 
     Fd out(openRetrying(name, O_WRONLY | O_CREAT | O_TRUNC, 0666));
     if (!out.valid())
@@ -222,158 +242,72 @@ bool copyPosix(const QString& sourcePath, LocalSource& source, const QString& ta
     return true;
 }
 
+// The clean-up after a measurement never removes a read-only file: the copy did not write it.
+bool deletePosix(const QString& target, QString* reason)
+{
+    const QByteArray name = QFile::encodeName(target);
+    struct stat st
+    {
+    };
+    if (::lstat(name.constData(), &st) == 0 && isReadOnlyFile(name, st))
+        return fail(reason, QStringLiteral("Cannot delete '%1': the file is read-only: %2")
+                                .arg(target, osText(EACCES)));
+    if (::unlink(name.constData()) != 0)
+        return fail(reason, QStringLiteral("Cannot delete '%1': %2").arg(target, osText(errno)));
+    return true;
+}
+
 // ---------------------------------------------------------------------------------------------
-// The SMB session
+// Copies through libsmbclient
 
-std::atomic<int> g_debugLevel{-1};
-
-int debugLevel()
+QString partialNote(qint64 bytes)
 {
-    int level = g_debugLevel.load();
-    if (level < 0) {
-        bool ok = false;
-        level = qEnvironmentVariableIntValue("TALLOWMERE_SMB_DEBUG", &ok);
-        if (!ok || level < 0)
-            level = 0;
-    }
-    return level;
+    return QStringLiteral("; the server stopped answering, a partial file of %1 bytes is left "
+                          "there until a later delete reaches the server")
+        .arg(bytes);
 }
 
-void copyInto(char* buffer, int size, const QString& text)
+// The copy failed with `error`. A server that did not answer loses its connections at once
+// (the close and whatever else the library would send could each wait out the time-out) and
+// the partial file, if one was begun, is remembered for a later delete.
+bool failSmbCopy(SmbSession& session, const QString& url, const QString& what, int error,
+                 qint64 begun, QString* reason)
 {
-    if (size <= 0)
-        return;
-    const QByteArray bytes = text.toUtf8();
-    const int n = std::min<int>(int(bytes.size()), size - 1);
-    std::memcpy(buffer, bytes.constData(), size_t(n));
-    buffer[n] = '\0';
-}
-
-// Called by libsmbclient whenever it connects to a server; the environment is read anew each
-// time, so a changed USER applies to the next new connection.
-void authenticate(SMBCCTX*, const char*, const char*, char* workgroup, int workgroupSize,
-                  char* user, int userSize, char* password, int passwordSize)
-{
-    const SmbCredentials credentials =
-        credentialsFromEnvironment(qEnvironmentVariable("USER"), qEnvironmentVariable("PASSWD"));
-    if (!credentials.workgroup.isEmpty())
-        copyInto(workgroup, workgroupSize, credentials.workgroup);
-    copyInto(user, userSize, credentials.user);
-    copyInto(password, passwordSize, credentials.password);
-}
-
-// One context for the whole program, owned by the thread that first needs it. libsmbclient
-// keeps process-wide state and is not thread-safe, so no other thread may ever use it; the
-// owner is checked on every call instead of trusting callers.
-class SmbSession
-{
-public:
-    static SmbSession& instance()
-    {
-        static SmbSession session;
-        return session;
-    }
-
-    SMBCCTX* context(QString* reason)
-    {
-        if (!onOwnerThread(reason))
-            return nullptr;
-        if (m_context)
-            return m_context;
-        // No smbc_thread_posix(): this libsmbclient no longer exports it, and a single
-        // owning thread needs no locking by the library anyway.
-        SMBCCTX* context = smbc_new_context();
-        if (!context) {
-            fail(reason, QStringLiteral("Cannot create an SMB client: %1").arg(osText(errno)));
-            return nullptr;
+    QString text = QStringLiteral("%1 '%2': %3").arg(what, url, osText(error));
+    if (isNoAnswer(error)) {
+        session.abandon(smbPort(url));
+        session.markUnanswered(serverOfUrl(url));
+        if (begun >= 0) {
+            session.addPartial(url, begun);
+            text += partialNote(begun);
         }
-        // Set before initialising: the library's messages never reach stdout.
-        smbc_setOptionDebugToStderr(context, 1);
-        smbc_setDebug(context, debugLevel());
-        smbc_setTimeout(context, kSmbTimeoutMs);
-        smbc_setFunctionAuthDataWithContext(context, authenticate);
-        const bool kerberos = kerberosTicketPresent(qEnvironmentVariable("KRB5CCNAME"), ::getuid());
-        smbc_setOptionUseKerberos(context, kerberos);
-        smbc_setOptionFallbackAfterKerberos(context, 1);
-        if (!smbc_init_context(context)) {
-            const int error = errno;
-            smbc_free_context(context, 0);
-            fail(reason, QStringLiteral("Cannot start the SMB client: %1").arg(osText(error)));
-            return nullptr;
-        }
-        m_context = context;
-        return m_context;
     }
-
-    bool reset(QString* reason)
-    {
-        if (!onOwnerThread(reason))
-            return false;
-        if (m_context) {
-            smbc_free_context(m_context, 1);
-            m_context = nullptr;
-        }
-        return true;
-    }
-
-    void applyDebugLevel(int level)
-    {
-        if (m_context && m_owner.load() == std::this_thread::get_id())
-            smbc_setDebug(m_context, level);
-    }
-
-private:
-    bool onOwnerThread(QString* reason)
-    {
-        const std::thread::id self = std::this_thread::get_id();
-        std::thread::id expected{};
-        if (m_owner.compare_exchange_strong(expected, self) || expected == self)
-            return true;
-        return fail(reason, QStringLiteral("The SMB client belongs to another thread; "
-                                           "libsmbclient cannot be shared between threads"));
-    }
-
-    std::atomic<std::thread::id> m_owner{};
-    SMBCCTX* m_context = nullptr;
-};
-
-constexpr size_t kFirstBlock = 1 << 20;
-constexpr size_t kMinBlock = 64 << 10;
-constexpr size_t kMaxBlock = 8 << 20;
-
-// Each write is one request that must finish within the time-out, so the block follows the
-// speed of the link: about a second's worth, between 64 KiB and 8 MiB. Large blocks keep the
-// number of round trips small on fast links.
-size_t nextBlock(size_t written, std::chrono::steady_clock::duration took)
-{
-    const double seconds = std::chrono::duration<double>(took).count();
-    if (seconds <= 0)
-        return kMaxBlock;
-    const double perSecond = double(written) / seconds;
-    return size_t(std::clamp(perSecond, double(kMinBlock), double(kMaxBlock)));
+    return fail(reason, text);
 }
 
 bool copySmb(const QString& sourcePath, LocalSource& source, const QString& url, QString* reason)
 {
-    SMBCCTX* context = SmbSession::instance().context(reason);
+    SmbSession& session = SmbSession::instance();
+    SMBCCTX* context = session.context(reason);
     if (!context)
         return false;
+    session.clearUnanswered(serverOfUrl(url));
     const QByteArray target = url.toUtf8();
     SMBCFILE* file = smbc_getFunctionOpen(context)(context, target.constData(),
                                                    O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (!file)
-        return fail(reason, QStringLiteral("Cannot create '%1': %2").arg(url, osText(errno)));
-    auto closeFile = [&] { return smbc_getFunctionClose(context)(context, file); };
+        return failSmbCopy(session, url, QStringLiteral("Cannot create"), errno, -1, reason);
     smbc_write_fn write = smbc_getFunctionWrite(context);
 
-    const size_t capacity = size_t(std::clamp<off_t>(source.st.st_size, 1, kMaxBlock));
-    std::unique_ptr<char[]> buffer(new char[capacity]);
-    size_t block = std::min(kFirstBlock, capacity);
+    const qint64 capacity = std::clamp<qint64>(source.st.st_size, 1, kMaxWriteBytes);
+    std::unique_ptr<char[]> buffer(new char[size_t(capacity)]);
+    qint64 request = std::min(kFirstWriteBytes, capacity);
+    qint64 acknowledged = 0;
     for (;;) {
-        const ssize_t n = readFull(source.fd.get(), buffer.get(), block);
+        const ssize_t n = readFull(source.fd.get(), buffer.get(), size_t(request));
         if (n < 0) {
             const int error = errno;
-            closeFile();
+            smbc_getFunctionClose(context)(context, file);
             return fail(
                 reason,
                 QStringLiteral("Cannot read source '%1': %2").arg(sourcePath, osText(error)));
@@ -385,28 +319,75 @@ bool copySmb(const QString& sourcePath, LocalSource& source, const QString& url,
             const ssize_t w = write(context, file, buffer.get() + done, size_t(n - done));
             if (w <= 0) {
                 const int error = w < 0 ? errno : EIO;
-                closeFile();
-                return fail(reason,
-                            QStringLiteral("Cannot write '%1': %2").arg(url, osText(error)));
+                if (!isNoAnswer(error))
+                    smbc_getFunctionClose(context)(context, file);
+                return failSmbCopy(session, url, QStringLiteral("Cannot write"), error,
+                                   acknowledged, reason);
             }
             done += w;
+            acknowledged += w;
         }
-        block =
-            std::min(nextBlock(size_t(n), std::chrono::steady_clock::now() - started), capacity);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+        request = std::min(nextWriteSize(n, took.count()), capacity);
     }
-    if (closeFile() != 0)
-        return fail(reason, QStringLiteral("Cannot close '%1': %2").arg(url, osText(errno)));
+    if (smbc_getFunctionClose(context)(context, file) != 0)
+        return failSmbCopy(session, url, QStringLiteral("Cannot close"), errno, acknowledged,
+                           reason);
+    // Whole now: an earlier partial file of this name is the normal copy to delete.
+    session.forgetPartial(url);
     return true;
+}
+
+// Removes what earlier copies to this server left half-written, now that it answers.
+void removePartials(SmbSession& session, SMBCCTX* context, const QString& server)
+{
+    for (const SmbSession::Partial& partial : session.partialsOn(server)) {
+        if (smbc_getFunctionUnlink(context)(context, partial.url.toUtf8().constData()) == 0 ||
+            errno == ENOENT) {
+            session.forgetPartial(partial.url);
+        } else if (isNoAnswer(errno)) {
+            session.abandon(smbPort(partial.url));
+            return;
+        }
+        // Otherwise (still open on the server from the cut connection, say) a later delete
+        // tries again.
+    }
 }
 
 bool deleteSmb(const QString& url, QString* reason)
 {
-    SMBCCTX* context = SmbSession::instance().context(reason);
+    SmbSession& session = SmbSession::instance();
+    const QString server = serverOfUrl(url);
+    if (!session.ownedHere(reason))
+        return false;
+    if (session.takeUnanswered(server)) {
+        QString text =
+            QStringLiteral("Cannot delete '%1': the server did not answer the copy").arg(url);
+        if (session.hasPartial(url))
+            text += QStringLiteral("; its partial file is removed by a later delete once the "
+                                   "server answers again");
+        return fail(reason, text);
+    }
+    SMBCCTX* context = session.context(reason);
     if (!context)
         return false;
-    if (smbc_getFunctionUnlink(context)(context, url.toUtf8().constData()) != 0)
-        return fail(reason, QStringLiteral("Cannot delete '%1': %2").arg(url, osText(errno)));
-    return true;
+    if (smbc_getFunctionUnlink(context)(context, url.toUtf8().constData()) == 0) {
+        session.forgetPartial(url);
+        removePartials(session, context, server);
+        return true;
+    }
+    const int error = errno;
+    QString text = QStringLiteral("Cannot delete '%1': %2").arg(url, osText(error));
+    if (isNoAnswer(error)) {
+        session.abandon(smbPort(url));
+    } else {
+        if (error == ENOENT)
+            session.forgetPartial(url);
+        removePartials(session, context, server);
+    }
+    if (session.hasPartial(url))
+        text += QStringLiteral("; a partial file of an earlier copy is left there");
+    return fail(reason, text);
 }
 
 } // namespace
@@ -434,10 +415,10 @@ Destination classifyDestination(const QString& destination)
     } else if (startsWithSmbScheme(destination)) {
         result.kind = DestinationKind::SmbUrl;
         result.target = destination;
-    } else if (destination.startsWith(u'/')) {
+    } else if (destination.startsWith(u'/') && !startsAsUnc(destination)) {
         result.kind = DestinationKind::Posix;
         result.target = destination;
-    } else if (destination.startsWith(QLatin1String("\\\\"))) {
+    } else if (startsAsUnc(destination)) {
         const QStringList parts = uncParts(destination);
         if (parts.isEmpty())
             result.reason = QStringLiteral("'%1' names no server").arg(destination);
@@ -484,12 +465,8 @@ bool deleteDestination(const QString& destination, QString* reason)
     const Destination target = classifyDestination(destination);
     if (target.kind == DestinationKind::Invalid)
         return fail(reason, target.reason);
-    if (target.kind == DestinationKind::Posix) {
-        if (::unlink(QFile::encodeName(target.target).constData()) != 0)
-            return fail(reason,
-                        QStringLiteral("Cannot delete '%1': %2").arg(target.target, osText(errno)));
-        return true;
-    }
+    if (target.kind == DestinationKind::Posix)
+        return deletePosix(target.target, reason);
     return deleteSmb(target.target, reason);
 }
 
@@ -515,31 +492,6 @@ SmbCredentials credentialsFromEnvironment(const QString& userVariable,
     if (credentials.user.isEmpty())
         credentials.password.clear();
     return credentials;
-}
-
-bool kerberosTicketPresent(const QString& ccacheVariable, unsigned uid)
-{
-    if (ccacheVariable.isEmpty())
-        return QFile::exists(QStringLiteral("/tmp/krb5cc_%1").arg(uid));
-    const qsizetype colon = ccacheVariable.indexOf(u':');
-    if (colon < 0)
-        return QFile::exists(ccacheVariable);
-    const QString type = ccacheVariable.left(colon).toUpper();
-    if (type == QLatin1String("FILE"))
-        return QFile::exists(ccacheVariable.mid(colon + 1));
-    // A memory cache of another process is never ours; other types cannot be checked cheaply.
-    return type != QLatin1String("MEMORY");
-}
-
-void setSmbDebugLevel(int level)
-{
-    g_debugLevel.store(std::max(level, 0));
-    SmbSession::instance().applyDebugLevel(std::max(level, 0));
-}
-
-bool resetSmbSession()
-{
-    return SmbSession::instance().reset(nullptr);
 }
 
 } // namespace filecopy

@@ -2,7 +2,8 @@
 // Copying a local file to a destination on a share, and removing it again.
 //
 // A destination is one of
-//   \\server\share\dir\file   written through libsmbclient as smb://server/share/dir/file
+//   \\server\share\dir\file   written through libsmbclient as smb://server/share/dir/file;
+//   //server/share/dir/file   the same ("/" and "\" both separate the parts of a UNC path)
 //   smb://server/share/file   used as it stands
 //   /mnt/share/dir/file       a mounted share: copied by the kernel and flushed to the share
 // Everything else (a bare "\\", "\\server" without a share, relative paths) is refused.
@@ -12,13 +13,23 @@
 //
 // SMB credentials follow the habits of Samba's own client: the user name from USER (a value
 // "user%password" carries the password too, "DOMAIN\user" the workgroup), the password from
-// PASSWD, a guest or anonymous session without them; Kerberos when the user holds a ticket;
-// the user's own client configuration (~/.smb/smb.conf, else /etc/samba/smb.conf) applies.
-// A server that does not answer fails within kSmbTimeoutMs.
+// PASSWD, a guest or anonymous session without them; Kerberos when the default credential
+// cache holds a ticket; the user's own client configuration (~/.smb/smb.conf, else
+// /etc/samba/smb.conf) applies.
+//
+// Slow, stalled and vanishing servers: the writes are sized to the link (writesize.h), so a
+// copy over a slow link is measured however long it takes, and fails only when the server
+// acknowledges nothing for kSmbTimeoutMs. When a copy fails because the server did not answer
+// or dropped the connection, its connections are cut at once and the delete that follows
+// does not wait for it again, so a dead server holds the caller for one time-out in all. The
+// partial file such a copy leaves is removed by a later delete on that server once it answers
+// again; until then the reasons say that it is there.
+//
+// A read-only file on a POSIX destination is neither replaced nor removed.
 //
 // Threads: libsmbclient is not thread-safe. The SMB calls share one context that is created on
 // first use and belongs to the thread that created it; a call from any other thread fails with
-// a reason and touches nothing. The program makes all copies on its main thread.
+// a reason and touches nothing. The program makes all copies on its copy thread (copythread.h).
 
 #include <QString>
 
@@ -46,6 +57,7 @@ struct Destination
 
 // Sorts a destination file name into one of the kinds above. A UNC path needs a server, a
 // share and a file name below it; both "\" and "/" separate its parts, empty parts are skipped.
+// It begins with exactly two separators; "/" alone or three and more begin a POSIX path.
 Destination classifyDestination(const QString& destination);
 
 // \\server\share\dir\file -> smb://server/share/dir/file with every part percent-encoded;
@@ -53,7 +65,7 @@ Destination classifyDestination(const QString& destination);
 QString uncToSmbUrl(const QString& unc);
 
 // The folder text with the separator that a file name is appended after: "\" unless the text
-// is a POSIX path or an smb:// URL, which take "/". Text that already ends with it is returned
+// begins with "/" or is an smb:// URL, which take "/". Text that already ends with it is returned
 // as it is; an empty text becomes "\".
 QString withTrailingSeparator(const QString& folder);
 
@@ -76,10 +88,13 @@ struct SmbCredentials
 SmbCredentials credentialsFromEnvironment(const QString& userVariable,
                                           const QString& passwordVariable);
 
-// True when a Kerberos credential cache is at hand: KRB5CCNAME names an existing file (with
-// or without "FILE:"), names a cache of another type (KEYRING:, KCM:, DIR:, ...), or, when it
-// is unset, the default file /tmp/krb5cc_<uid> exists.
-bool kerberosTicketPresent(const QString& ccacheVariable, unsigned uid);
+// True when libkrb5's default credential cache (KRB5CCNAME, else the configuration's
+// default_ccache_name, else the built-in default; of any type) holds a ticket that has not
+// expired.
+bool kerberosTicketPresent();
+// The full name of that cache ("FILE:/tmp/krb5cc_1000", "KEYRING:persistent:1000:1", ...);
+// empty when libkrb5 names none.
+QString defaultCredentialCache();
 
 // libsmbclient's debug level (0 by default, or TALLOWMERE_SMB_DEBUG); its output always goes
 // to stderr. Applies to the live context too.

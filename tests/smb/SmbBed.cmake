@@ -1,6 +1,6 @@
 # Tests against the throwaway Samba server of tests/smb.
 #
-#   tm_add_smbbed_tests(<target>)
+#   tm_add_smbbed_tests(<target> [LABELS <label>...])
 #
 # links <target> with tm_smbbed (the program enters the bed's client namespace before main())
 # and registers its GoogleTest cases so that each runs with the bed up: the fixture tm_smbbed
@@ -12,11 +12,17 @@ set(TM_SMBBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/smbbed.sh CACHE INTERNAL "")
 set(TM_SMBBED_ENV ${CMAKE_BINARY_DIR}/tests/smb/smbbed.env CACHE INTERNAL "")
 
 function(tm_add_smbbed_tests target)
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "" "LABELS")
+    set(labels)
+    if(ARG_LABELS)
+        set(labels LABELS "${ARG_LABELS}")
+    endif()
     target_link_libraries(${target} PRIVATE tm_smbbed)
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
         PROPERTIES
             FIXTURES_REQUIRED tm_smbbed
             RESOURCE_LOCK tm_smbbed
             ENVIRONMENT "TM_SMBBED_ENV=${TM_SMBBED_ENV}"
+            ${labels}
     )
 endfunction()

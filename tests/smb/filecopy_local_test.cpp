@@ -1,13 +1,13 @@
 // Destinations, credentials and copies to local folders (a mounted share looks like one).
 
-#include "platform/textfile.h"
 #include "platform/copy/filecopy.h"
+#include "platform/textfile.h"
 
-#include <cerrno>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cerrno>
 
 #include "support/testapp.h"
 
@@ -100,6 +100,14 @@ TEST(Destination, UncNeedsServerShareAndFile)
         {"smb://server/share/f.txt", DestinationKind::SmbUrl, ""},
         {"SMB://server/share/f.txt", DestinationKind::SmbUrl, ""},
         {"/mnt/share/f.txt", DestinationKind::Posix, ""},
+        // Forward slashes make a UNC path as well; three of them begin a POSIX path.
+        {"//server/share/f.txt", DestinationKind::Unc, ""},
+        {"/\\server\\share\\f.txt", DestinationKind::Unc, ""},
+        {"\\\\server/share/f.txt", DestinationKind::Unc, ""},
+        {"//", DestinationKind::Invalid, "no server"},
+        {"//server", DestinationKind::Invalid, "no share"},
+        {"//server/share/", DestinationKind::Invalid, "no file"},
+        {"///mnt/share/f.txt", DestinationKind::Posix, ""},
     };
     for (const Case& c : cases) {
         const Destination d = classifyDestination(QString::fromUtf8(c.text));
@@ -114,6 +122,8 @@ TEST(Destination, UncNeedsServerShareAndFile)
     EXPECT_EQ(classifyDestination(QStringLiteral("smb://u@s/sh/a%20b")).target,
               QStringLiteral("smb://u@s/sh/a%20b"));
     EXPECT_EQ(classifyDestination(QStringLiteral("/mnt/a b")).target, QStringLiteral("/mnt/a b"));
+    EXPECT_EQ(classifyDestination(QStringLiteral("//srv/my share/dir/f")).target,
+              QStringLiteral("smb://srv/my%20share/dir/f"));
 }
 
 TEST(Destination, UncBecomesAnEncodedSmbUrl)
@@ -144,6 +154,7 @@ TEST(Destination, TrailingSeparatorFitsTheKind)
     EXPECT_EQ(withTrailingSeparator(QStringLiteral("/mnt/share/")), QStringLiteral("/mnt/share/"));
     EXPECT_EQ(withTrailingSeparator(QStringLiteral("smb://srv/share")),
               QStringLiteral("smb://srv/share/"));
+    EXPECT_EQ(withTrailingSeparator(QStringLiteral("//srv/share")), QStringLiteral("//srv/share/"));
 }
 
 TEST(Credentials, TakenFromUserAndPasswd)
@@ -167,21 +178,6 @@ TEST(Credentials, TakenFromUserAndPasswd)
     // No user: a guest or anonymous session, whatever PASSWD says.
     check("", "pw", "", "", "");
     check("%pw", "", "", "", "");
-}
-
-TEST(Credentials, KerberosOnlyWithATicketCache)
-{
-    QTemporaryDir dir;
-    const QString cache = dir.filePath(QStringLiteral("krb5cc_test"));
-    EXPECT_FALSE(kerberosTicketPresent(cache, 0));
-    EXPECT_FALSE(kerberosTicketPresent(QStringLiteral("FILE:") + cache, 0));
-    writeFile(cache, "ticket");
-    EXPECT_TRUE(kerberosTicketPresent(cache, 0));
-    EXPECT_TRUE(kerberosTicketPresent(QStringLiteral("FILE:") + cache, 0));
-    EXPECT_TRUE(kerberosTicketPresent(QStringLiteral("KEYRING:persistent:1000"), 0));
-    EXPECT_FALSE(kerberosTicketPresent(QStringLiteral("MEMORY:x"), 0));
-    // An unset variable means the default file of the user, which this uid surely lacks.
-    EXPECT_FALSE(kerberosTicketPresent(QString(), 3999999999u));
 }
 
 TEST(LocalCopy, CopiesAndReplaces)
@@ -268,4 +264,40 @@ TEST(LocalCopy, ReadOnlyFolderRefuses)
         EXPECT_TRUE(QFileInfo::exists(existing));
     }
     EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/new.bin")));
+}
+
+TEST(LocalCopy, ReadOnlyFileIsNeitherReplacedNorRemoved)
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("source.bin"));
+    writeFile(source, pattern(2048));
+    struct Case
+    {
+        const char* name;
+        QFile::Permissions permissions;
+        bool readOnly;
+    };
+    const Case cases[] = {
+        {"all-read.bin", QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther, true},
+        {"owner-read.bin", QFile::ReadOwner, true},
+        {"owner-write.bin", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther, false},
+    };
+    for (const Case& c : cases) {
+        const QString target = dir.filePath(QString::fromLatin1(c.name));
+        const QByteArray users = "the user's own file\n";
+        writeFile(target, users);
+        ASSERT_TRUE(QFile::setPermissions(target, c.permissions)) << c.name;
+        QString reason;
+        EXPECT_EQ(copyToDestination(source, target, &reason), !c.readOnly) << c.name;
+        EXPECT_EQ(testapp::fileBytes(target), c.readOnly ? users : pattern(2048)) << c.name;
+        if (c.readOnly) {
+            EXPECT_TRUE(reason.contains(QStringLiteral("read-only"))) << reason.toStdString();
+        }
+        // The clean-up after the measurement.
+        EXPECT_EQ(deleteDestination(target, &reason), !c.readOnly) << c.name;
+        EXPECT_EQ(QFileInfo::exists(target), c.readOnly) << c.name;
+        if (c.readOnly) {
+            EXPECT_TRUE(reason.contains(QStringLiteral("read-only"))) << reason.toStdString();
+        }
+    }
 }

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sched.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace smbbed {
@@ -93,6 +94,7 @@ void joinBed()
     b.serverAddress = v.value(QStringLiteral("SERVER_ADDR"));
     b.absentAddress = v.value(QStringLiteral("ABSENT_ADDR"));
     b.silentAddress = v.value(QStringLiteral("SILENT_ADDR"));
+    b.muteAddress = v.value(QStringLiteral("MUTE_ADDR"));
     b.writableShare = v.value(QStringLiteral("WRITABLE_SHARE"));
     b.readonlyShare = v.value(QStringLiteral("READONLY_SHARE"));
     b.authShare = v.value(QStringLiteral("AUTH_SHARE"));
@@ -106,7 +108,7 @@ void joinBed()
 
 const bool g_joined = (joinBed(), true);
 
-bool runScript(const QString& command, QString* reason)
+bool runScript(const QString& command, QString* reason, const QStringList& arguments = {})
 {
     Status& s = status();
     if (s.state != State::Up) {
@@ -116,7 +118,7 @@ bool runScript(const QString& command, QString* reason)
     }
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("bash"), {s.script, command, s.envFile});
+    process.start(QStringLiteral("bash"), QStringList{s.script, command, s.envFile} + arguments);
     const bool done = process.waitForFinished(60000);
     if (done && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
         return true;
@@ -158,6 +160,48 @@ bool stopServer(QString* reason)
 bool startServer(QString* reason)
 {
     return runScript(QStringLiteral("server-start"), reason);
+}
+
+bool shapeLink(const QString& profile, QString* reason)
+{
+    return runScript(QStringLiteral("shape"), reason, {profile});
+}
+
+bool stallLink(QString* reason)
+{
+    return runScript(QStringLiteral("stall"), reason);
+}
+
+bool freezeServer(QString* reason)
+{
+    return runScript(QStringLiteral("freeze"), reason);
+}
+
+bool resume(QString* reason)
+{
+    return runScript(QStringLiteral("resume"), reason);
+}
+
+bool eventually(const std::function<bool()>& condition)
+{
+    for (int i = 0; i < 1200; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return condition();
+}
+
+LinkScope::LinkScope(const QString& profile)
+{
+    shapeLink(profile, &m_reason);
+}
+
+LinkScope::~LinkScope()
+{
+    QString reason;
+    if (!resume(&reason) || !shapeLink(QStringLiteral("off"), &reason))
+        ADD_FAILURE() << "the bed's link stays as it is: " << reason.toStdString();
 }
 
 } // namespace smbbed

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace smbbed {
@@ -15,6 +17,7 @@ struct Bed
     QString serverAddress; // smbd listens here, port 445
     QString absentAddress; // on the bed's link, nothing behind it (ARP goes unanswered)
     QString silentAddress; // routed to the server namespace, which drops it: never answers
+    QString muteAddress;   // a listener on port 445 that accepts connections and never answers
     QString writableShare; // guest-writable
     QString readonlyShare; // guest, read only; holds "existing.txt"
     QString authShare;     // only authUser with authPassword
@@ -45,6 +48,34 @@ QString uncFolder(const QString& share);
 // is gone or listening.
 bool stopServer(QString* reason = nullptr);
 bool startServer(QString* reason = nullptr);
+
+// The link between client and server: "0.5mbit", "2mbit", "10mbit", "100mbit", "1gbit" or
+// "off" (unlimited). stallLink() drops every packet both ways, freezeServer() stops smbd and
+// its connection processes; resume() undoes both and gives the link its profile back.
+bool shapeLink(const QString& profile, QString* reason = nullptr);
+bool stallLink(QString* reason = nullptr);
+bool freezeServer(QString* reason = nullptr);
+bool resume(QString* reason = nullptr);
+
+// Polls until the condition holds, on a thread that waits for the bed to do something; the
+// bound (a minute) only keeps a broken bed from hanging the suite.
+bool eventually(const std::function<bool()>& condition);
+
+// Shapes the link for one scope; at its end the server and the link are back to normal,
+// unlimited, also when the test fails.
+class LinkScope
+{
+public:
+    explicit LinkScope(const QString& profile);
+    ~LinkScope();
+    LinkScope(const LinkScope&) = delete;
+    LinkScope& operator=(const LinkScope&) = delete;
+    bool ok() const { return m_reason.isEmpty(); }
+    const QString& reason() const { return m_reason; }
+
+private:
+    QString m_reason;
+};
 
 } // namespace smbbed
 

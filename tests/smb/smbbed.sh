@@ -5,8 +5,14 @@
 #   smbbed.sh stop ENVFILE          stop smbd, remove namespaces, state folder and ENVFILE
 #   smbbed.sh server-stop ENVFILE   stop smbd only (the bed stays)
 #   smbbed.sh server-start ENVFILE  start smbd again
-#   smbbed.sh shape ENVFILE RATE    limit the link both ways with a token bucket (e.g. 100mbit)
+#   smbbed.sh shape ENVFILE PROFILE limit the link both ways: 0.5mbit, 2mbit, 10mbit, 100mbit,
+#                                   1gbit (a token bucket on each end of the veth pair) or off
+#   smbbed.sh stall ENVFILE         the link drops every packet both ways (connections stay up)
+#   smbbed.sh freeze ENVFILE        stop smbd and its connection processes (SIGSTOP)
+#   smbbed.sh resume ENVFILE        undo stall and freeze; the link gets its profile back
 #   smbbed.sh exec ENVFILE CMD...   run CMD in the client namespace
+#
+# MUTE_ADDR is a listener on port 445 that accepts connections and never answers.
 #
 # Everything lives in namespaces named tms-*, with addresses in 10.202.N.0/24, so the machine's
 # own namespace and every other test bed stay untouched. Only the PID that this script started
@@ -29,8 +35,20 @@ set_var() { # file key value: replace the key's line
     sed -i "s|^$key=.*|$key=$value|" "$file"
 }
 
-listening() { # is smbd accepting on the share port?
-    ip netns exec "$SERVER_NS" bash -c "exec 3<>/dev/tcp/$SERVER_ADDR/445" 2>/dev/null
+listening() { # [ADDR]: is something accepting on the share port (of smbd by default)?
+    ip netns exec "$SERVER_NS" bash -c "exec 3<>/dev/tcp/${1:-$SERVER_ADDR}/445" 2>/dev/null
+}
+
+await_listener() { # PID ADDR NAME: until PID listens on ADDR:445, for 10 s at most
+    local pid=$1 addr=$2 name=$3
+    for _ in $(seq 1 100); do
+        if listening "$addr"; then
+            return 0
+        fi
+        kill -0 "$pid" 2>/dev/null || die "$name ended at start, see $STATE_DIR/log"
+        sleep 0.1
+    done
+    die "$name does not listen on $addr:445 after 10 s"
 }
 
 server_start() {
@@ -47,14 +65,7 @@ server_start() {
     local pid=$!
     set_var "$envfile" SMBD_PID "$pid"
     SMBD_PID=$pid
-    for _ in $(seq 1 100); do
-        if listening; then
-            return 0
-        fi
-        kill -0 "$pid" 2>/dev/null || die "smbd ended at start, see $STATE_DIR/log"
-        sleep 0.1
-    done
-    die "smbd does not listen on $SERVER_ADDR:445 after 10 s"
+    await_listener "$pid" "$SERVER_ADDR" smbd
 }
 
 server_stop() {
@@ -62,6 +73,7 @@ server_stop() {
     load "$envfile"
     local pid=${SMBD_PID:-}
     [ -n "$pid" ] || return 0
+    thaw "$envfile"
     if kill -0 "$pid" 2>/dev/null; then
         kill -TERM "$pid"
         for _ in $(seq 1 50); do
@@ -84,6 +96,7 @@ bed_stop() {
     [ -f "$envfile" ] || return 0
     load "$envfile"
     server_stop "$envfile" || true
+    mute_stop "$envfile"
     ip netns del "$CLIENT_NS" 2>/dev/null || true
     ip netns del "$SERVER_NS" 2>/dev/null || true
     case "$STATE_DIR" in
@@ -124,6 +137,7 @@ SERVER_ADDR=10.202.$n.1
 CLIENT_ADDR=10.202.$n.2
 ABSENT_ADDR=10.202.$n.3
 SILENT_ADDR=10.202.$n.200
+MUTE_ADDR=10.202.$n.4
 SERVER_IF=tms-vs$n
 CLIENT_IF=tms-vc$n
 WRITABLE_SHARE=rw
@@ -135,6 +149,9 @@ WRITABLE_DIR=$dir/share-rw
 READONLY_DIR=$dir/share-ro
 AUTH_DIR=$dir/share-auth
 SMBD_PID=
+MUTE_PID=
+PROFILE=off
+FROZEN=
 EOF
     load "$envfile"
     trap 'bed_stop "$envfile"' ERR
@@ -144,6 +161,7 @@ EOF
     ip -n "$sns" link add "$SERVER_IF" type veth peer name "$CLIENT_IF" netns "$cns"
     ip -n "$sns" addr add "$SERVER_ADDR/24" dev "$SERVER_IF"
     ip -n "$cns" addr add "$CLIENT_ADDR/24" dev "$CLIENT_IF"
+    ip -n "$sns" addr add "$MUTE_ADDR/24" dev "$SERVER_IF"
     ip -n "$sns" link set lo up
     ip -n "$cns" link set lo up
     ip -n "$sns" link set "$SERVER_IF" up
@@ -213,20 +231,108 @@ EOF
         smbpasswd -c "$dir/smb.conf" -s -a "$AUTH_USER" >>"$dir/log/smbpasswd.out" 2>&1
 
     server_start "$envfile"
+    mute_start "$envfile"
     trap - ERR
     echo "smbbed: smbd $SMBD_PID serves //$SERVER_ADDR/$WRITABLE_SHARE in $sns"
 }
 
-shape() {
-    local envfile=$1 rate=$2
+# The listener behind MUTE_ADDR: takes every connection and holds it without a word.
+mute_start() {
+    local envfile=$1
+    load "$envfile"
+    ip netns exec "$SERVER_NS" setsid python3 -c '
+import socket, sys
+s = socket.socket()
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind((sys.argv[1], 445))
+s.listen(64)
+held = []
+while True:
+    held.append(s.accept()[0])
+' "$MUTE_ADDR" </dev/null >>"$STATE_DIR/log/mute.out" 2>&1 &
+    local pid=$!
+    set_var "$envfile" MUTE_PID "$pid"
+    await_listener "$pid" "$MUTE_ADDR" "the mute listener"
+}
+
+mute_stop() {
+    local envfile=$1
+    load "$envfile"
+    local pid=${MUTE_PID:-}
+    [ -n "$pid" ] || return 0
+    kill -TERM "$pid" 2>/dev/null || true
+    set_var "$envfile" MUTE_PID ""
+}
+
+# Token bucket per profile. The bucket holds about 2 ms of traffic (at least 4 KiB, so a full
+# frame always fits), which keeps the free start of every transfer small against its size.
+profile_rate() {
+    case "$1" in
+    0.5mbit) echo 500kbit ;;
+    2mbit | 10mbit | 100mbit | 1gbit) echo "$1" ;;
+    *) return 1 ;;
+    esac
+}
+
+profile_burst() { # bytes
+    local bits
+    case "$1" in
+    0.5mbit) bits=500000 ;;
+    2mbit) bits=2000000 ;;
+    10mbit) bits=10000000 ;;
+    100mbit) bits=100000000 ;;
+    1gbit) bits=1000000000 ;;
+    esac
+    local burst=$((bits / 8 / 500))
+    [ "$burst" -ge 4096 ] || burst=4096
+    echo "$burst"
+}
+
+# Puts the link's qdisc on both ends: the current profile, or dropping everything.
+apply_link() {
+    local envfile=$1 mode=$2
     load "$envfile"
     for side in "$SERVER_NS:$SERVER_IF" "$CLIENT_NS:$CLIENT_IF"; do
-        ip netns exec "${side%%:*}" tc qdisc replace dev "${side#*:}" root tbf \
-            rate "$rate" burst 64kb latency 50ms
+        local ns=${side%%:*} dev=${side#*:}
+        if [ "$mode" = drop ]; then
+            ip netns exec "$ns" tc qdisc replace dev "$dev" root pfifo limit 0
+        elif [ "$PROFILE" = off ]; then
+            ip netns exec "$ns" tc qdisc del dev "$dev" root 2>/dev/null || true
+        else
+            ip netns exec "$ns" tc qdisc replace dev "$dev" root tbf rate "$(profile_rate "$PROFILE")" \
+                burst "$(profile_burst "$PROFILE")" latency 200ms
+        fi
     done
 }
 
-[ $# -ge 2 ] || die "usage: $0 start|stop|server-stop|server-start|shape|exec ENVFILE ..."
+shape() {
+    local envfile=$1 profile=$2
+    [ "$profile" = off ] || profile_rate "$profile" >/dev/null ||
+        die "unknown link profile $profile (0.5mbit 2mbit 10mbit 100mbit 1gbit off)"
+    load "$envfile"
+    set_var "$envfile" PROFILE "$profile"
+    apply_link "$envfile" shaped
+}
+
+# smbd was started with a process group of its own; its connection processes share it.
+freeze() {
+    local envfile=$1
+    load "$envfile"
+    [ -n "${SMBD_PID:-}" ] || die "smbd is not running"
+    kill -STOP -- "-$SMBD_PID"
+    set_var "$envfile" FROZEN yes
+}
+
+thaw() {
+    local envfile=$1
+    load "$envfile"
+    if [ -n "${FROZEN:-}" ] && [ -n "${SMBD_PID:-}" ]; then
+        kill -CONT -- "-$SMBD_PID" 2>/dev/null || true
+    fi
+    set_var "$envfile" FROZEN ""
+}
+
+[ $# -ge 2 ] || die "usage: $0 start|stop|server-stop|server-start|shape|stall|freeze|resume|exec ENVFILE ..."
 cmd=$1
 envfile=$2
 shift 2
@@ -235,7 +341,13 @@ start) bed_start "$envfile" ;;
 stop) bed_stop "$envfile" ;;
 server-stop) server_stop "$envfile" ;;
 server-start) server_start "$envfile" ;;
-shape) shape "$envfile" "${1:?rate}" ;;
+shape) shape "$envfile" "${1:?profile}" ;;
+stall) apply_link "$envfile" drop ;;
+freeze) freeze "$envfile" ;;
+resume)
+    thaw "$envfile"
+    apply_link "$envfile" shaped
+    ;;
 exec)
     load "$envfile"
     exec ip netns exec "$CLIENT_NS" "$@"
