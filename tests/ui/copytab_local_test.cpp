@@ -28,8 +28,7 @@ TEST_F(FormTest, DefaultDestinationFailsAndRecordsZeros)
     EXPECT_TRUE(f.Memo4->Strings(0).endsWith(QStringLiteral(", copy process has failed"))) << f.Memo4->Strings(0).toStdString();
     EXPECT_EQ(newest(f.VexTrend3), 0);
     EXPECT_EQ(newest(f.VexTrend4), 0);
-    EXPECT_EQ(f.Memo3->lines(), QStringList({QStringLiteral("0")}));
-    EXPECT_EQ(f.Memo5->lines(), QStringList({QStringLiteral("0")}));
+    EXPECT_EQ(f.Memo3->Count() + f.Memo5->Count(), 0); // a failure stays out of the averages
     EXPECT_EQ(f.Label47->text(), QStringLiteral("0"));
     // The first measurement wrote the three test files, exactly.
     EXPECT_EQ(QFileInfo(path(QStringLiteral("100kbyte.txt"))).size(), 102400);
