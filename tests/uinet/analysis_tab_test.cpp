@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolTip>
 
 using namespace tabdriver;
 
@@ -259,6 +261,13 @@ TEST_F(AnalysisTab, FailedPollsShowAsSuchAndStayOutOfTotalsAndAverages)
             << cell(f, c, 12).toStdString();
         EXPECT_EQ(f.VexTrend1->Values()[c - 1], average);
     }
+    // Hovering a failed poll names its failure.
+    const QRect failed = f.StringGrid1->visualItemRect(f.StringGrid1->item(3, 4));
+    QHelpEvent hover(QEvent::ToolTip, failed.center(),
+                     f.StringGrid1->viewport()->mapToGlobal(failed.center()));
+    QApplication::sendEvent(f.StringGrid1->viewport(), &hover);
+    EXPECT_EQ(QToolTip::text(), timeout);
+    EXPECT_FALSE(savePicture(&f, QStringLiteral("analyse-failed-polls.png")).isEmpty());
     // The log and the file keep every poll's line, the failures among them.
     const QByteArrayList lines =
         fileLines(fileBytes(QStringLiteral("quillnet_analysis_10.201.20.20.txt")));

@@ -7,9 +7,13 @@
 #include "controls/VexTrend.h"
 #include "platform/memo.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLineEdit>
+#include <QPainter>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -66,6 +70,22 @@ inline int newest(const TVexTrend* graph)
 inline int newestTwin(const TVexTrend* graph)
 {
     return graph->TwinValues()[graph->Divisions() - 1];
+}
+
+// Writes a picture of the window, with a tool tip that is shown over it, into the test
+// program's picture folder for a person to look at; returns the file, empty when not written.
+inline QString savePicture(QWidget* window, const QString& name)
+{
+    QImage image = window->grab().toImage();
+    QPainter painter(&image);
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->inherits("QTipLabel"))
+            painter.drawImage(window->mapFromGlobal(w->pos()), w->grab().toImage());
+    }
+    painter.end();
+    QDir().mkpath(QStringLiteral(TM_PICTURE_DIR));
+    const QString file = QDir(QStringLiteral(TM_PICTURE_DIR)).filePath(name);
+    return image.save(file) ? file : QString();
 }
 
 } // namespace tabdriver
