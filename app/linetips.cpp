@@ -11,9 +11,9 @@ namespace {
 constexpr int kMaxTips = 1000;
 } // namespace
 
-LineTips::LineTips(QPlainTextEdit* log) : QObject(log), m_log(log)
+LineTips::LineTips(QPlainTextEdit* log) : QObject(log), m_log(log), m_viewport(log->viewport())
 {
-    log->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
 }
 
 void LineTips::setTip(const QString& line, const QString& tip)
@@ -44,13 +44,15 @@ QString LineTips::tipAt(const QPoint& viewportPos) const
 
 bool LineTips::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_log->viewport() && event->type() == QEvent::ToolTip) {
+    // The log window is not asked anything about other events: while it is being destroyed,
+    // its viewport still passes events through here.
+    if (event->type() == QEvent::ToolTip && watched == m_viewport) {
         const auto* help = static_cast<QHelpEvent*>(event);
         const QString text = tipAt(help->pos());
         if (text.isEmpty())
             QToolTip::hideText();
         else
-            QToolTip::showText(help->globalPos(), text, m_log->viewport());
+            QToolTip::showText(help->globalPos(), text, m_viewport);
         return true;
     }
     return QObject::eventFilter(watched, event);

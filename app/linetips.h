@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class QPlainTextEdit;
+class QWidget;
 
 class LineTips : public QObject
 {
@@ -28,6 +29,7 @@ protected:
 
 private:
     QPlainTextEdit* m_log;
+    QWidget* m_viewport;
     QHash<QString, QString> m_tips;
     QStringList m_order; // oldest first, so the oldest tips go first when there are too many
 };
