@@ -53,14 +53,35 @@ Column interpretColumn(const QStringList& polls)
 {
     Column column;
     for (int r = 0; r < kPollsPerStep; ++r) {
+        const QString poll = polls.value(r);
         int32_t value = 0;
-        if (!tryStrToInt(polls.value(r), value) || value < 0)
-            value = 0;
-        column.cells += QString::number(value);
-        column.total += value;
+        if (tryStrToInt(poll, value) && value >= 0) {
+            column.cells += QString::number(value);
+            column.failures += QString();
+            column.total += value;
+            ++column.answered;
+        } else {
+            column.cells += QString();
+            column.failures += poll.isEmpty() ? noAnswerText() : poll;
+            ++column.failed;
+        }
     }
-    column.average = Round(static_cast<long double>(column.total) / kPollsPerStep);
+    if (column.answered > 0)
+        column.average = Round(static_cast<long double>(column.total) / column.answered);
     return column;
+}
+
+QString failureSummary(const Column& column)
+{
+    const int polls = column.answered + column.failed;
+    if (column.failed == 0)
+        return QStringLiteral("All %1 polls answered").arg(polls);
+    return QStringLiteral("%1 of %2 polls failed").arg(column.failed).arg(polls);
+}
+
+QString noAnswerText()
+{
+    return QStringLiteral("No answer by the time of the interpretation");
 }
 
 } // namespace analysis

@@ -39,13 +39,23 @@ std::array<QStringList, 7> takeColumns(Polls& polls);
 
 struct Column
 {
-    QStringList cells; // ten values as shown in the grid
-    int64_t total = 0;
-    int64_t average = 0; // total / 10, rounded half to even
+    QStringList cells;    // the round-trip time of an answered poll; empty for any other
+    QStringList failures; // why a poll has no time (its failure text); empty when answered
+    int answered = 0;
+    int failed = 0;      // failed polls and polls that never arrived
+    int64_t total = 0;   // of the answered polls
+    int64_t average = 0; // total / answered, rounded half to even; 0 without an answer
 };
 
 // A poll text without a round-trip time (a time-out, a bad destination, any other failure, or
-// a poll that never arrived) counts as 0; the divisor stays ten.
+// a poll that never arrived) is a failed poll: it shows no time and stays out of the total
+// and the average.
 Column interpretColumn(const QStringList& polls);
+
+// "3 of 10 polls failed", or "All 10 polls answered".
+QString failureSummary(const Column& column);
+
+// What a poll that never arrived shows as its reason.
+QString noAnswerText();
 
 } // namespace analysis

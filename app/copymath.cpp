@@ -42,13 +42,24 @@ int32_t roundHalfEven(long double value)
     return int32_t(Round(value));
 }
 
+int32_t wholeMilliseconds(int64_t elapsedUs)
+{
+    return roundHalfEven(static_cast<long double>(elapsedUs) / 1000);
+}
+
+int32_t speedHundredthsUs(int64_t sizeBytes, int64_t elapsedUs, int64_t unitDivisor)
+{
+    if (elapsedUs <= 0 || unitDivisor <= 0)
+        return 0;
+    // One division of two exact products: a speed that is exactly halfway stays so, and
+    // rounds to the even neighbour.
+    const long double bits = static_cast<long double>(sizeBytes) * 800000000.0L;
+    return roundHalfEven(bits / (static_cast<long double>(elapsedUs) * unitDivisor));
+}
+
 int32_t speedHundredths(int64_t sizeBytes, int32_t elapsedMs, int64_t unitDivisor)
 {
-    if (elapsedMs <= 0 || unitDivisor <= 0)
-        return 0;
-    const long double speed =
-        static_cast<long double>(sizeBytes) / elapsedMs * 800000.0L / unitDivisor;
-    return roundHalfEven(speed);
+    return speedHundredthsUs(sizeBytes, int64_t(elapsedMs) * 1000, unitDivisor);
 }
 
 QString shortestFloatText(long double value, const QLocale& locale)

@@ -22,9 +22,16 @@ int32_t elapsedMs(const QDateTime& start, const QDateTime& end);
 // range.
 int32_t roundHalfEven(long double value);
 
-// Speed in hundredths of the unit: Round(size / elapsed * 800000 / divisor), evaluated left to
-// right in long double (8 bits per byte, 1000 ms per second, 100 hundredths). 0 when elapsed
-// or divisor is not positive; a result above the 32-bit range is its largest value.
+// A copy's time in microseconds as the whole milliseconds the log and the time graph show,
+// halves to even.
+int32_t wholeMilliseconds(int64_t elapsedUs);
+
+// Speed in hundredths of the unit: Round(size * 800000000 / (elapsed * divisor)) with the time
+// in microseconds (8 bits per byte, 1000000 us per second, 100 hundredths), halves to even.
+// 0 when elapsed or divisor is not positive; a result above the 32-bit range is its largest
+// value.
+int32_t speedHundredthsUs(int64_t sizeBytes, int64_t elapsedUs, int64_t unitDivisor);
+// The same from whole milliseconds.
 int32_t speedHundredths(int64_t sizeBytes, int32_t elapsedMs, int64_t unitDivisor);
 
 // The shortest general text of value with up to 15 significant digits, with the locale's

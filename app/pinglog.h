@@ -10,6 +10,14 @@
 
 namespace pinglog {
 
+// The data sizes an echo request may carry.
+constexpr int32_t kMinDataSize = 1;
+constexpr int32_t kMaxDataSize = 64000;
+constexpr bool validDataSize(int32_t size)
+{
+    return size >= kMinDataSize && size <= kMaxDataSize;
+}
+
 // "dd.mm.yyyy, hh:mm:ss" with the locale's time separator.
 QString timeStamp(const QDateTime& when);
 

@@ -350,6 +350,7 @@ void TForm1::N3D1Click(QObject*)
 void TForm1::Resetgraph1Click(QObject*)
 {
     Memo3->Clear();
+    m_pingTimes.clear();
     VexTrend2->ClearValues();
     VexTrend2->ClearTwinValues();
     VexTrend1->ClearValues();

@@ -9,7 +9,9 @@
 #include "platform/formreader.h"
 
 #include <QHash>
+#include <QList>
 #include <QMainWindow>
+#include <QSet>
 #include <QStringList>
 
 class QAction;
@@ -28,6 +30,7 @@ class QTabWidget;
 class QTableWidget;
 class QTimer;
 class QWidget;
+class LineTips;
 class TMemo;
 class TPingThread;
 class TVexTrend;
@@ -92,6 +95,10 @@ public:
 
     // Adds the current host to the history if it is new and rewrites the history file.
     void newhost();
+
+    // The round-trip times that the Ping tab averages, oldest first; the copy tab keeps its
+    // own times in Memo3.
+    const QList<int64_t>& pingTimes() const { return m_pingTimes; }
 
     // The handler table the window description is bound with; also used to re-read it.
     HandlerTable handlerTable() override;
@@ -196,8 +203,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    template <class T>
-    T* control(const char* name);
+    template <class T> T* control(const char* name);
     void bindControls();
     void loadHostHistory();
     void setGraphStyle(QAction* checked, int style);
@@ -206,17 +212,22 @@ private:
     TPingThread* startWorker(int32_t dataSize, bool resolveName);
     void stopContinuousPinging();
     void pingBranch(TPingThread* worker);
-    void analysisBranch(TPingThread* worker, bool ofRun, int32_t size);
+    void analysisBranch(TPingThread* worker, int32_t size);
     void setGridHeaders();
-    void setCell(int col, int row, const QString& text);
+    void setCell(int col, int row, const QString& text, const QString& tip = QString());
     void chooseUnit(const char* text, const char* divisor);
     const testfiles::TestFile& checkedTestFile() const;
     void feedAverage(TMemo* list, TVexTrend* graph);
+    void showCopyReason(const QString& line, const QString& reason);
     QString cell(int col, int row) const;
 
-    // Which analysis poll belongs to the run that is going on: the workers the run started,
-    // with their data sizes, and the size of every raw poll line in Memo1.
+    // Every result is recorded by what sent it, whichever tab is shown when it arrives: the
+    // workers the Ping tab started, and those of the analysis run going on, with their data
+    // sizes; the size of every raw poll line in Memo1.
+    QSet<const QObject*> m_pingWorkers;
     QHash<const QObject*, int32_t> m_runWorkers;
     QList<int32_t> m_pollSizes;
+    QList<int64_t> m_pingTimes;
+    LineTips* m_copyTips = nullptr; // why copies failed, on their lines of Memo4
     bool m_placed = false;
 };

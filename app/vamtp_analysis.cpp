@@ -27,7 +27,7 @@ constexpr int kTotalRow = 11;
 constexpr int kAverageRow = 12;
 } // namespace
 
-void TForm1::setCell(int col, int row, const QString& text)
+void TForm1::setCell(int col, int row, const QString& text, const QString& tip)
 {
     QTableWidgetItem* item = StringGrid1->item(row, col);
     if (!item) {
@@ -42,6 +42,7 @@ void TForm1::setCell(int col, int row, const QString& text)
         StringGrid1->setItem(row, col, item);
     }
     item->setText(text);
+    item->setToolTip(tip);
 }
 
 QString TForm1::cell(int col, int row) const
@@ -68,6 +69,8 @@ void TForm1::Button3Click(QObject*)
     for (int r = 1; r < StringGrid1->rowCount(); ++r)
         for (int c = 1; c < StringGrid1->columnCount(); ++c)
             setCell(c, r, QString());
+    for (int c = 1; c < StringGrid1->columnCount(); ++c)
+        setCell(c, 0, cell(c, 0));
     StringGrid1->viewport()->update();
     VexTrend1->ClearValues();
     Memo1->Clear();
@@ -116,24 +119,18 @@ void TForm1::CheckBox3Click(QObject*)
     Memo2->setVisible(CheckBox3->isChecked());
 }
 
-void TForm1::analysisBranch(TPingThread* worker, bool ofRun, int32_t size)
+void TForm1::analysisBranch(TPingThread* worker, int32_t size)
 {
     const QString stamp = pinglog::timeStamp(QDateTime::currentDateTime());
-    QString poll;
-    QString line;
     if (worker->EchoCount != 0) {
-        poll = QString::number(worker->RoundTripMs);
-        line = pinglog::successLine(stamp, worker->HostText, worker->ReplyDataSize, worker->RoundTripMs);
+        Memo1->Add(QString::number(worker->RoundTripMs));
+        Memo2->Add(pinglog::successLine(stamp, worker->HostText, worker->ReplyDataSize,
+                                        worker->RoundTripMs));
     } else {
-        poll = pinglog::failureText(worker->HostText, worker->ErrorText);
-        line = pinglog::failureLine(stamp, worker->HostText, worker->ErrorText);
+        Memo1->Add(pinglog::failureText(worker->HostText, worker->ErrorText));
+        Memo2->Add(pinglog::failureLine(stamp, worker->HostText, worker->ErrorText));
     }
-    // Only the run's own polls reach the grid; anything else that ends now is still logged.
-    if (ofRun) {
-        Memo1->Add(poll);
-        m_pollSizes.append(size);
-    }
-    Memo2->Add(line);
+    m_pollSizes.append(size);
 }
 
 void TForm1::Timer3Timer(QObject*)
@@ -144,9 +141,6 @@ void TForm1::Timer3Timer(QObject*)
 
 void TForm1::Button4Click(QObject*)
 {
-    for (int r = 1; r < StringGrid1->rowCount(); ++r)
-        for (int c = 1; c < StringGrid1->columnCount(); ++c)
-            setCell(c, r, QStringLiteral("0"));
     TApplication* app = TApplication::instance();
     app->setBusyCursor(true);
     struct CursorBack
@@ -160,15 +154,18 @@ void TForm1::Button4Click(QObject*)
     Memo1->setLines(polls.texts);
     m_pollSizes = polls.sizes;
 
+    // A failed poll shows an empty cell that names its failure; the header, the total and the
+    // average tell how many of the size's polls failed.
     for (int c = 0; c < int(columns.size()); ++c) {
         const analysis::Column column = analysis::interpretColumn(columns[c]);
+        const QString summary = analysis::failureSummary(column);
         for (int r = 0; r < analysis::kPollsPerStep; ++r)
-            setCell(c + 1, r + 1, column.cells[r]);
-        setCell(c + 1, kTotalRow, QString::number(column.total));
-        setCell(c + 1, kAverageRow, QString::number(column.average));
+            setCell(c + 1, r + 1, column.cells[r], column.failures[r]);
+        setCell(c + 1, 0, cell(c + 1, 0), summary);
+        setCell(c + 1, kTotalRow, QString::number(column.total), summary);
+        setCell(c + 1, kAverageRow, QString::number(column.average), summary);
+        VexTrend1->AddValue(int32_t(column.average));
     }
-    for (int c = 1; c <= int(columns.size()); ++c)
-        VexTrend1->AddValue(StrToInt(cell(c, kAverageRow)));
     Label26->setText(QString::number(VexTrend1->MaxVal()));
     Label27->setText(QString::number(Round(static_cast<long double>(VexTrend1->MaxVal()) / 2)));
 

@@ -1,6 +1,7 @@
 // The VamtKopie tab: timed copies to a share, their units and graphs.
 
 #include "app/copymath.h"
+#include "app/linetips.h"
 #include "app/testfiles.h"
 #include "app/vamtp.h"
 #include "controls/VexTrend.h"
@@ -14,8 +15,8 @@
 #include "platform/textfile.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QLoggingCategory>
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -24,6 +25,10 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
+
+// Why copies and deletions fail, for whoever reads the program's diagnostic output; the
+// timing of every copy at the debug level.
+Q_LOGGING_CATEGORY(lcCopy, "tallowmere.copy", QtInfoMsg)
 
 namespace {
 
@@ -78,7 +83,9 @@ void TForm1::RadioButton5Click(QObject*)
             l->lower();
     }
     GroupBox2->show();
-    const Unit& unit = RadioButton6->isChecked() ? kKbit : RadioButton8->isChecked() ? kGbit : kMbit;
+    const Unit& unit = RadioButton6->isChecked()   ? kKbit
+                       : RadioButton8->isChecked() ? kGbit
+                                                   : kMbit;
     Label33->setText(maxCaption(unit.text));
     Label34->setText(minCaption(unit.text));
 }
@@ -118,7 +125,8 @@ void TForm1::RadioButton8Click(QObject*)
 
 void TForm1::CheckBox7Click(QObject*)
 {
-    const auto options = CheckBox7->isChecked() ? TVexTrend::TTrendOptions(TVexTrend::toTwin) : TVexTrend::TTrendOptions();
+    const auto options = CheckBox7->isChecked() ? TVexTrend::TTrendOptions(TVexTrend::toTwin)
+                                                : TVexTrend::TTrendOptions();
     VexTrend3->setOptions(options);
     VexTrend4->setOptions(options);
 }
@@ -176,12 +184,19 @@ void TForm1::Button5Click(QObject*)
     const QString destination = Edit5->text() + name;
 
     const QDateTime start = QDateTime::currentDateTime();
-    // On the copy thread, timed there with a monotonic clock; the window paints meanwhile.
+    // On the copy thread, timed there with a monotonic clock in microseconds (a copy of a few
+    // milliseconds still has a speed of its own); the window paints meanwhile.
     const filecopy::TimedCopy copy = filecopy::copyTimed(source, destination);
     const bool copied = copy.copied;
-    const long double ms = static_cast<long double>(copy.nanoseconds) / 1e6L;
-    const int32_t elapsed = copied ? copymath::roundHalfEven(ms) : 0;
+    const QString copyReason = copy.reason;
+    const int64_t elapsedUs = copy.nanoseconds / 1000;
+    const int32_t elapsed = copied ? copymath::wholeMilliseconds(elapsedUs) : 0;
+    const int32_t speed =
+        copied ? copymath::speedHundredthsUs(file.sizeBytes, elapsedUs, StrToInt(Label42->text()))
+               : 0;
 
+    // A failed copy shows as 0 on both graphs but never enters an average: it would pass for
+    // a very fast copy.
     VexTrend3->AddValue(elapsed);
     const copymath::ScaleLabels times = copymath::timeScaleLabels(VexTrend3->MaxVal());
     Label35->setText(times.top);
@@ -189,32 +204,53 @@ void TForm1::Button5Click(QObject*)
     Label37->setText(times.half);
     Label38->setText(times.quarter);
     VexTrend3->setGridYstep(times.gridStep);
-    Memo3->Add(QString::number(elapsed));
+    if (copied)
+        Memo3->Add(QString::number(elapsed));
     feedAverage(Memo3, VexTrend3);
 
-    const int32_t speed = elapsed != 0 ? copymath::speedHundredths(file.sizeBytes, elapsed, StrToInt(Label42->text())) : 0;
     Label47->setText(QString::number(speed));
     VexTrend4->AddValue(speed);
-    const copymath::ScaleLabels speeds = copymath::speedScaleLabels(VexTrend4->MaxVal(), QLocale::system());
+    const copymath::ScaleLabels speeds =
+        copymath::speedScaleLabels(VexTrend4->MaxVal(), QLocale::system());
     Label49->setText(speeds.top);
     Label50->setText(speeds.threeQuarter);
     Label51->setText(speeds.half);
     Label52->setText(speeds.quarter);
     VexTrend4->setGridYstep(speeds.gridStep);
-    Memo5->Add(Label47->text());
+    if (copied)
+        Memo5->Add(Label47->text());
     feedAverage(Memo5, VexTrend4);
 
-    const bool deleted = filecopy::deleteOnCopyThread(destination);
+    QString deleteReason;
+    const bool deleted = filecopy::deleteOnCopyThread(destination, &deleteReason);
     // A tick that fell due during the copy must not start the next one at once.
     if (Timer4->isActive())
         Timer4->start();
     if (Memo4->Count() > kCopyLogLimit)
         Memo4->KeepLast(kCopyLogKeep);
-    const QString line = copymath::copyLogLine(start, copied, deleted, elapsed, speed, Label56->text(), QLocale::system());
+    const QString line = copymath::copyLogLine(start, copied, deleted, elapsed, speed,
+                                               Label56->text(), QLocale::system());
     Memo4->Add(line);
+    if (!copied)
+        showCopyReason(line, copyReason);
+    else if (!deleted)
+        showCopyReason(line, deleteReason);
+    else
+        qCDebug(lcCopy) << "copied" << file.sizeBytes << "bytes to" << destination << "in"
+                        << elapsedUs << "us";
     // A read-only copy log is reported rather than skipped: the operator asked for the line.
     if (CheckBox8->isChecked())
         textfile::appendLine(dataPath(QStringLiteral("vamtcopy.txt")), line);
+}
+
+void TForm1::showCopyReason(const QString& line, const QString& reason)
+{
+    // The stored line stays as it is; the reason shows on the line in the log window and goes
+    // to the diagnostic log.
+    if (!m_copyTips)
+        m_copyTips = new LineTips(Memo4);
+    m_copyTips->setTip(line, reason);
+    qCWarning(lcCopy).noquote() << line << "--" << reason;
 }
 
 void TForm1::Button7Click(QObject*)

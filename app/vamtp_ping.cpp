@@ -9,6 +9,7 @@
 #include "platform/conv.h"
 #include "platform/errors.h"
 #include "platform/memo.h"
+#include "platform/strings.h"
 #include "platform/textfile.h"
 
 #include <QCheckBox>
@@ -21,8 +22,8 @@
 #include <QTimer>
 
 namespace {
-constexpr int kLogLimit = 1000;    // more lines than this are trimmed ...
-constexpr int kLogKeep = 999;      // ... to this many before the next line
+constexpr int kLogLimit = 1000; // more lines than this are trimmed ...
+constexpr int kLogKeep = 999;   // ... to this many before the next line
 constexpr int kAverageWindow = 100;
 } // namespace
 
@@ -63,15 +64,16 @@ void TForm1::doPingClick(QObject*)
         stopContinuousPinging();
         throw;
     }
-    if (size <= 0 || size >= 64001) {
+    if (!pinglog::validDataSize(size)) {
+        // Continuous pinging must not look as if it ran while nothing is ever sent.
         stopContinuousPinging();
-        return;
+        throw TmError(StringTable::current().format(StringId::InvalidDataSize, {Edit1->text()}));
     }
     if (CheckBox1->isChecked()) {
         Button2->raise();
         Button1->lower();
     }
-    startWorker(size, CheckBox6->isChecked());
+    m_pingWorkers.insert(startWorker(size, CheckBox6->isChecked()));
 }
 
 void TForm1::CheckBox1Click(QObject*)
@@ -137,6 +139,9 @@ void TForm1::PingCompleted(QObject* Sender)
     auto* worker = qobject_cast<TPingThread*>(Sender);
     if (!worker)
         return;
+    // Who sent the echo decides where it is recorded, not the tab that is shown now. A poll
+    // of an earlier analysis run belongs to neither and is dropped.
+    const bool ofPingTab = m_pingWorkers.remove(worker);
     const auto runEntry = m_runWorkers.constFind(worker);
     const bool ofRun = runEntry != m_runWorkers.constEnd();
     const int32_t runSize = ofRun ? *runEntry : 0;
@@ -149,10 +154,10 @@ void TForm1::PingCompleted(QObject* Sender)
     // here, so only the re-enabling after it is kept (it ends an analysis run's lock on the
     // button), which spares a repaint of the tab behind the button at every result.
     try {
-        if (PageControl1->currentWidget() == TabSheet1)
+        if (ofPingTab)
             pingBranch(worker);
-        else if (PageControl1->currentWidget() == TabSheet2)
-            analysisBranch(worker, ofRun, runSize);
+        else if (ofRun)
+            analysisBranch(worker, runSize);
     } catch (const TmError& e) {
         // Shown once this completion is over: a modal box here would run the next
         // completions inside this one.
@@ -168,7 +173,8 @@ void TForm1::pingBranch(TPingThread* worker)
     if (worker->EchoCount != 0) {
         const auto rtt = int32_t(std::min<uint32_t>(worker->RoundTripMs, INT32_MAX));
         VexTrend2->AddValue(rtt);
-        line = pinglog::successLine(stamp, worker->HostText, worker->ReplyDataSize, worker->RoundTripMs);
+        line = pinglog::successLine(stamp, worker->HostText, worker->ReplyDataSize,
+                                    worker->RoundTripMs);
         addLogLine(LogWindow, line);
         const copymath::ScaleLabels scale = copymath::timeScaleLabels(VexTrend2->MaxVal());
         VexTrend2->setGridYstep(scale.gridStep);
@@ -176,11 +182,13 @@ void TForm1::pingBranch(TPingThread* worker)
         Label12->setText(scale.threeQuarter);
         Label13->setText(scale.half);
         Label14->setText(scale.quarter);
-        Memo3->Add(QString::number(rtt));
         // The average looks at the newest hundred only; older times are not kept at all.
-        Memo3->KeepLast(kAverageWindow);
+        // A failed echo never enters it: it would pass for a very fast one.
+        m_pingTimes.append(rtt);
+        if (m_pingTimes.size() > kAverageWindow)
+            m_pingTimes.remove(0, m_pingTimes.size() - kAverageWindow);
         if (CheckBox5->isChecked()) {
-            if (const auto average = copymath::listAverage(Memo3->lines()))
+            if (const auto average = copymath::listAverage(m_pingTimes))
                 VexTrend2->AddTwinValue(*average);
         }
         if (CheckBox6->isChecked())

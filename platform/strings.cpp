@@ -20,6 +20,7 @@ struct Entry
 
 constexpr Entry kEntries[] = {
     {StringId::InvalidInteger, "InvalidInteger"},
+    {StringId::InvalidDataSize, "InvalidDataSize"},
 };
 
 StringTable loadBuiltIn()

@@ -8,6 +8,7 @@
 
 enum class StringId {
     InvalidInteger, // "'%s' ist kein gültiger Integerwert"
+    InvalidDataSize, // a data size outside 1 to 64000
 };
 
 class StringTable

@@ -57,6 +57,46 @@ TEST(CopyMath, SpeedInHundredthsOfTheUnit)
     EXPECT_EQ(speedHundredths(5242880, 1, 1024), std::numeric_limits<int32_t>::max());
 }
 
+TEST(CopyMath, SpeedFromMicroseconds)
+{
+    const struct
+    {
+        int64_t size;
+        int64_t us;
+        int64_t divisor;
+        int32_t speed;
+        int32_t ms;
+    } cases[] = {
+        // 1 MB in 2.437 ms: 3282.72 MBit/s, where whole milliseconds gave 4000 (2 ms).
+        {1048576, 2437, 1048576, 328272, 2},
+        {1048576, 2500, 1048576, 320000, 2}, // 2.5 ms shows as 2, halves to even
+        {1048576, 3500, 1048576, 228571, 4},
+        // Under a millisecond the time shows 0 and the speed is still the copy's own.
+        {102400, 420, 1048576, 186012, 0},
+        {102400, 1, 1073741824, 76294, 0},
+        // Whole milliseconds give what the millisecond formula gave: 312 ms is 25.64 MBit/s.
+        {1048576, 312000, 1048576, 2564, 312},
+        {1048576, 312000, 1024, 2625641, 312},
+        // 102400 bytes in 2.048 s in KBit/s is exactly 390.625: the even neighbour.
+        {102400, 2048000, 1024, 39062, 2048},
+        // 100 Mbit/s links: 1 MB in 83.886 ms is 100 000 000 bit/s, 95.37 MBit/s.
+        {1048576, 83886, 1048576, 9537, 84},
+        {5242880, 419431, 1048576, 9537, 419},
+        // Nothing measured, a unit of 0, a speed above the range.
+        {1048576, 0, 1048576, 0, 0},
+        {1048576, -5, 1048576, 0, 0},
+        {1048576, 312000, 0, 0, 312},
+        {5242880, 1, 1024, std::numeric_limits<int32_t>::max(), 0},
+        // An hour and more keeps its hours.
+        {5242880, 3723004000, 1048576, 1, 3723004},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size << " bytes in " << c.us << " us");
+        EXPECT_EQ(speedHundredthsUs(c.size, c.us, c.divisor), c.speed);
+        EXPECT_EQ(wholeMilliseconds(c.us), c.ms);
+    }
+}
+
 TEST(CopyMath, ShortestFloatTextUsesTheLocaleSeparator)
 {
     EXPECT_EQ(shortestFloatText(2564.0L / 100, kEnglish), QStringLiteral("25.64"));

@@ -28,8 +28,7 @@ TEST_F(FormTest, DefaultDestinationFailsAndRecordsZeros)
     EXPECT_TRUE(f.Memo4->Strings(0).endsWith(QStringLiteral(", copy process has failed"))) << f.Memo4->Strings(0).toStdString();
     EXPECT_EQ(newest(f.VexTrend3), 0);
     EXPECT_EQ(newest(f.VexTrend4), 0);
-    EXPECT_EQ(f.Memo3->lines(), QStringList({QStringLiteral("0")}));
-    EXPECT_EQ(f.Memo5->lines(), QStringList({QStringLiteral("0")}));
+    EXPECT_EQ(f.Memo3->Count() + f.Memo5->Count(), 0); // a failure stays out of the averages
     EXPECT_EQ(f.Label47->text(), QStringLiteral("0"));
     // The first measurement wrote the three test files, exactly.
     EXPECT_EQ(QFileInfo(path(QStringLiteral("100kbyte.txt"))).size(), 102400);
@@ -55,10 +54,9 @@ TEST_F(FormTest, CopyToALocalFolderTimesItAndCleansUp)
     ASSERT_TRUE(m.hasMatch()) << line.toStdString();
     const int elapsed = m.captured(1).toInt();
     EXPECT_EQ(newest(f.VexTrend3), elapsed);
-    if (elapsed > 0) {
-        const long double speed = 5242880.0L / elapsed * 800000.0L / 1048576.0L;
-        EXPECT_NEAR(newest(f.VexTrend4), double(speed), 0.5);
-    }
+    // The speed comes from the time in microseconds, which rounds to the logged milliseconds.
+    ASSERT_GT(newest(f.VexTrend4), 0);
+    EXPECT_NEAR(double(5242880.0L * 800000.0L / 1048576.0L / newest(f.VexTrend4)), elapsed, 0.51);
     EXPECT_EQ(f.Label47->text(), QString::number(newest(f.VexTrend4)));
     EXPECT_FALSE(QFile::exists(share.filePath(QStringLiteral("5Mbyte.txt"))));
 }

@@ -24,16 +24,19 @@ TEST_F(FormTest, TypedDataSizesAreCheckedBeforeAnythingIsSent)
     f.ComboBox1->lineEdit()->clear();
     QTest::keyClick(f.ComboBox1->lineEdit(), Qt::Key_Space);
     QTest::keyClick(f.ComboBox1->lineEdit(), Qt::Key_Backspace);
+    // The messages, with the typed text in place of %1.
+    const char* const notANumber = "'%1' ist kein gültiger Integerwert";
+    const char* const outOfRange = "Die Datengröße '%1' ist ungültig: erlaubt sind 1 bis 64000 Bytes.";
     const struct
     {
         const char* text;
         bool sent;
-        bool message;
+        const char* message;
     } cases[] = {
-        {"", false, true},      {"abc", false, true}, {"-1", false, false},
-        {"0", false, false},    {"64001", false, false}, {"1e3", false, true},
-        {"99999999999", false, true}, {" 32", true, false}, {"64000", true, false},
-        {"1", true, false},
+        {"", false, notANumber},      {"abc", false, notANumber}, {"-1", false, outOfRange},
+        {"0", false, outOfRange},     {"64001", false, outOfRange}, {"1e3", false, notANumber},
+        {"99999999999", false, notANumber}, {" 32", true, nullptr}, {"64000", true, nullptr},
+        {"1", true, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -50,7 +53,7 @@ TEST_F(FormTest, TypedDataSizesAreCheckedBeforeAnythingIsSent)
         EXPECT_EQ(testapp::recorded().size(), c.message ? 1 : 0);
         if (c.message) {
             EXPECT_EQ(testapp::recorded()[0].text,
-                      QStringLiteral("'%1' ist kein gültiger Integerwert").arg(QString::fromLatin1(c.text)));
+                      QString::fromUtf8(c.message).arg(QString::fromLatin1(c.text)));
         }
         // A size that is not sent stops continuous pinging, with or without a message.
         EXPECT_EQ(f.Timer1->isActive(), c.sent);
