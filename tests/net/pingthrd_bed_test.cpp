@@ -27,7 +27,9 @@ struct Record
     QObject* sender = nullptr;
     QString HostText, ReplyAddress, ReplyHostName, ErrorText;
     uint32_t RoundTripMs = 0, EchoCount = 0, ErrorCode = 0;
+    uint64_t RoundTripUs = 0;
     uint16_t ReplyDataSize = 0;
+    int AddressFamily = 0;
 };
 
 // The dispatcher's start sequence: create, list, free-on-terminate, handler, inputs, resume.
@@ -51,6 +53,8 @@ TPingThread* start(std::optional<Record>& out, const QString& host, int timeOutM
         r.EchoCount = t->EchoCount;
         r.ErrorCode = t->ErrorCode;
         r.ReplyDataSize = t->ReplyDataSize;
+        r.RoundTripUs = t->RoundTripUs;
+        r.AddressFamily = t->AddressFamily;
         out = r;
     };
     w->HostText = host;
@@ -137,6 +141,55 @@ TEST(PingWorker, FailedReverseLookUpKeepsTheDottedAddress)
     EXPECT_EQ(r.ReplyHostName, r.ReplyAddress);
 }
 
+struct FamilyCase
+{
+    std::string host;
+    int family;
+    std::string address;
+    const char* name; // after the reverse look-up
+    int delayMs;
+};
+
+void PrintTo(const FamilyCase& c, std::ostream* os)
+{
+    *os << c.host;
+}
+
+class PingWorkerFamily : public ::testing::TestWithParam<FamilyCase>
+{
+};
+
+TEST_P(PingWorkerFamily, AddressNameAndRoundTripInBothUnits)
+{
+    TM_REQUIRE_NETBED();
+    const FamilyCase c = GetParam();
+    const Record r =
+        run(QString::fromStdString(c.host), 2000, [](TPingThread& w) { w.ResolveName = true; });
+    ASSERT_EQ(r.EchoCount, 1u) << qPrintable(r.ErrorText);
+    EXPECT_EQ(r.AddressFamily, c.family);
+    EXPECT_EQ(r.ReplyAddress, QString::fromStdString(c.address));
+    EXPECT_EQ(r.ReplyHostName, c.name ? text(c.name) : r.ReplyAddress);
+    // Both units come from one measurement: the milliseconds are the microseconds cut.
+    EXPECT_GE(r.RoundTripUs, uint64_t(c.delayMs) * 1000);
+    EXPECT_LT(r.RoundTripUs, 2000000u);
+    EXPECT_EQ(r.RoundTripMs, uint32_t(r.RoundTripUs / 1000));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hosts, PingWorkerFamily,
+    ::testing::Values(FamilyCase{netbed::Target, AF_INET, netbed::Target, netbed::TargetName, 0},
+                      FamilyCase{netbed::Target6, AF_INET6, netbed::Target6, netbed::TargetName, 0},
+                      FamilyCase{netbed::Target6Alias, AF_INET6, netbed::Target6,
+                                 netbed::TargetName, 0},
+                      FamilyCase{" [fe80::1%eth0] ", AF_INET6, "fe80::1%eth0", nullptr, 0},
+                      FamilyCase{netbed::Delay150.address, AF_INET, netbed::Delay150.address,
+                                 "delay150.tmn.test", 150},
+                      FamilyCase{netbed::v6(netbed::Delay150.address), AF_INET6,
+                                 netbed::v6(netbed::Delay150.address), nullptr, 150},
+                      FamilyCase{netbed::v6(netbed::ResponderNoName.address), AF_INET6,
+                                 netbed::v6(netbed::ResponderNoName.address), nullptr, 0}),
+    [](const auto& info) { return std::to_string(info.index); });
+
 TEST(PingWorker, FailureLeavesTheReplyFieldsEmpty)
 {
     TM_REQUIRE_NETBED();
@@ -148,13 +201,21 @@ TEST(PingWorker, FailureLeavesTheReplyFieldsEmpty)
     EXPECT_TRUE(r.ReplyHostName.isEmpty());
     EXPECT_EQ(r.RoundTripMs, 0u);
     EXPECT_EQ(r.ReplyDataSize, 0u);
+    EXPECT_EQ(r.RoundTripUs, 0u);
+    EXPECT_EQ(r.AddressFamily, AF_INET); // resolved, then failed
+    const Record r6 = run(text(netbed::Blackhole6), 300);
+    EXPECT_EQ(r6.ErrorCode, 11010u);
+    EXPECT_EQ(r6.AddressFamily, AF_INET6);
+    EXPECT_TRUE(r6.ReplyAddress.isEmpty());
+    EXPECT_EQ(r6.RoundTripUs, 0u);
 }
 
 TEST(PingWorker, BadHostIsBadDestination)
 {
     TM_REQUIRE_NETBED();
-    for (const QString& host : {QString(), QStringLiteral("   "), text(netbed::UnknownName),
-                                QStringLiteral("255.255.255.255"), QStringLiteral("::1")}) {
+    for (const QString& host :
+         {QString(), QStringLiteral("   "), text(netbed::UnknownName),
+          QStringLiteral("255.255.255.255"), QStringLiteral("fe80::1"), QStringLiteral("[::1")}) {
         const Record r = run(host);
         EXPECT_EQ(r.EchoCount, 0u) << qPrintable(host);
         EXPECT_EQ(r.ErrorCode, 11018u) << qPrintable(host);

@@ -113,16 +113,30 @@ void putWord32(Bytes& data, size_t at, uint32_t v)
 }
 
 // The IPv6 header a request came with, rebuilt (raw ICMPv6 sockets do not pass it on).
-Bytes ip6Header(const Address& from, const Address& to, size_t payload, int hopLimit)
+Bytes ip6Header(const Address& from, const Address& to, size_t payload, int hopLimit,
+                uint8_t next = IPPROTO_ICMPV6)
 {
     Bytes h(kIp6Header, 0);
     h[0] = 0x60;
     h[4] = uint8_t(payload >> 8);
     h[5] = uint8_t(payload);
-    h[6] = IPPROTO_ICMPV6;
+    h[6] = next;
     h[7] = uint8_t(hopLimit);
     std::memcpy(h.data() + 8, from.bytes, 16);
     std::memcpy(h.data() + 24, to.bytes, 16);
+    return h;
+}
+
+// A request too big for one packet on the client's link came in fragments; an error about it
+// quotes the first one, fragment header and all, as a router would.
+Bytes quotedIp6Header(const Address& from, const Address& to, size_t payload, int hopLimit)
+{
+    constexpr size_t kFirstFragment = 1448; // a multiple of 8 that fits 1500 with both headers
+    if (kIp6Header + payload <= 1500)
+        return ip6Header(from, to, payload, hopLimit);
+    Bytes h = ip6Header(from, to, 8 + kFirstFragment, hopLimit, IPPROTO_FRAGMENT);
+    const Bytes fragment{IPPROTO_ICMPV6, 0, 0, 1, 0x12, 0x34, 0x56, 0x78}; // offset 0, more
+    h.insert(h.end(), fragment.begin(), fragment.end());
     return h;
 }
 
@@ -364,7 +378,7 @@ private:
     void forgedErrors(const Request& r)
     {
         const bool six = isV6(r.to);
-        const size_t ihl = six ? kIp6Header : size_t(r.header[0] & 0x0f) * 4;
+        const size_t ihl = six ? r.header.size() : size_t(r.header[0] & 0x0f) * 4;
         const size_t lastDestByte = six ? 39 : 19;
         for (int variant = 0; variant < 3; ++variant) {
             Bytes quoted = r.quoted();
@@ -573,7 +587,7 @@ bool read6(int fd, Bytes& buffer, Request& r)
         return true;
     r.from = Address::v6(from.sin6_addr);
     r.icmp.assign(buffer.begin(), buffer.begin() + n);
-    r.header = ip6Header(r.from, r.to, r.icmp.size(), r.hopLimit);
+    r.header = quotedIp6Header(r.from, r.to, r.icmp.size(), r.hopLimit);
     return true;
 }
 
