@@ -401,4 +401,26 @@ TEST(PingWorkerExit, ProgramEndsAtOnceWithNineSecondTimeOutsPending)
     EXPECT_LT(ms, 5000); // it did not wait for the time-outs
 }
 
+TEST(PingWorkerExit, ProgramEndsAtOnceWhileNameLookUpsHang)
+{
+    TM_REQUIRE_NETBED();
+    // The probe runs in the client whose name server never answers: without a way to cut
+    // them short, its look-ups would hold it for 30 s.
+    QProcess probe;
+    probe.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"),
+                                       QString::fromLatin1(netbed::HangingDnsClient),
+                                       QStringLiteral(TM_EXITPROBE), QStringLiteral("--lookups")});
+    ASSERT_TRUE(probe.waitForFinished(8000)) << "still running after 8 s";
+    const QString out = QString::fromLocal8Bit(probe.readAllStandardOutput());
+    EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(probe.exitCode(), 0)
+        << qPrintable(QString::fromLocal8Bit(probe.readAllStandardError()));
+    // All twenty were still looking up names when the program quit.
+    EXPECT_TRUE(out.contains(QStringLiteral("quitting with 20 workers in flight")))
+        << qPrintable(out);
+    EXPECT_TRUE(out.contains(QStringLiteral("after the application: 0 in flight, 0 ids listed")))
+        << qPrintable(out);
+    EXPECT_FALSE(out.contains(QStringLiteral("completion"))) << qPrintable(out);
+}
+
 } // namespace
