@@ -380,47 +380,52 @@ TEST(PingWorkerExit, StopWakesWaitingWorkersAtOnceAndRunsNoCompletion)
     EXPECT_GE(r.RoundTripMs, 20u);
 }
 
-TEST(PingWorkerExit, ProgramEndsAtOnceWithNineSecondTimeOutsPending)
+struct ExitCase
 {
-    TM_REQUIRE_NETBED();
-    QProcess probe;
-    QElapsedTimer clock;
-    clock.start();
-    probe.start(QStringLiteral(TM_EXITPROBE), {});
-    ASSERT_TRUE(probe.waitForFinished(8000)) << "still running after 8 s";
-    const qint64 ms = clock.elapsed();
-    const QString out = QString::fromLocal8Bit(probe.readAllStandardOutput());
-    EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(probe.exitCode(), 0)
-        << qPrintable(QString::fromLocal8Bit(probe.readAllStandardError()));
-    EXPECT_TRUE(out.contains(QStringLiteral("quitting with 20 workers in flight")))
-        << qPrintable(out);
-    EXPECT_TRUE(out.contains(QStringLiteral("after the application: 0 in flight, 0 ids listed")))
-        << qPrintable(out);
-    EXPECT_FALSE(out.contains(QStringLiteral("completion"))) << qPrintable(out);
-    EXPECT_LT(ms, 5000); // it did not wait for the time-outs
+    const char* what;
+    QString program;
+    QStringList arguments;
+};
+
+void PrintTo(const ExitCase& c, std::ostream* os)
+{
+    *os << c.what;
 }
 
-TEST(PingWorkerExit, ProgramEndsAtOnceWhileNameLookUpsHang)
+class ProgramExit : public ::testing::TestWithParam<ExitCase>
+{
+};
+
+// The probe quits while all its twenty workers still wait: without a way to cut the waits
+// short it would live on for their nine-second time-outs, or for the 30 s of a name server
+// that never answers.
+TEST_P(ProgramExit, EndsAtOnceWhateverItsWorkersWaitFor)
 {
     TM_REQUIRE_NETBED();
-    // The probe runs in the client whose name server never answers: without a way to cut
-    // them short, its look-ups would hold it for 30 s.
+    const ExitCase c = GetParam();
     QProcess probe;
-    probe.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"),
-                                       QString::fromLatin1(netbed::HangingDnsClient),
-                                       QStringLiteral(TM_EXITPROBE), QStringLiteral("--lookups")});
+    probe.start(c.program, c.arguments);
     ASSERT_TRUE(probe.waitForFinished(8000)) << "still running after 8 s";
     const QString out = QString::fromLocal8Bit(probe.readAllStandardOutput());
     EXPECT_EQ(probe.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(probe.exitCode(), 0)
         << qPrintable(QString::fromLocal8Bit(probe.readAllStandardError()));
-    // All twenty were still looking up names when the program quit.
     EXPECT_TRUE(out.contains(QStringLiteral("quitting with 20 workers in flight")))
         << qPrintable(out);
     EXPECT_TRUE(out.contains(QStringLiteral("after the application: 0 in flight, 0 ids listed")))
         << qPrintable(out);
     EXPECT_FALSE(out.contains(QStringLiteral("completion"))) << qPrintable(out);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, ProgramExit,
+    ::testing::Values(ExitCase{"replies", QStringLiteral(TM_EXITPROBE), {}},
+                      // In the client whose name server never answers.
+                      ExitCase{"name look-ups",
+                               QStringLiteral("ip"),
+                               {QStringLiteral("netns"), QStringLiteral("exec"),
+                                QString::fromLatin1(netbed::HangingDnsClient),
+                                QStringLiteral(TM_EXITPROBE), QStringLiteral("--lookups")}}),
+    [](const auto& info) { return info.index == 0 ? "Replies" : "NameLookUps"; });
 
 } // namespace

@@ -112,6 +112,18 @@ void putWord32(Bytes& data, size_t at, uint32_t v)
         data[at + size_t(i)] = uint8_t(v >> (24 - 8 * i));
 }
 
+msghdr message(void* name, socklen_t nameLength, iovec& iov, char* control, size_t controlSize)
+{
+    msghdr msg{};
+    msg.msg_name = name;
+    msg.msg_namelen = nameLength;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = controlSize;
+    return msg;
+}
+
 // The IPv6 header a request came with, rebuilt (raw ICMPv6 sockets do not pass it on).
 Bytes ip6Header(const Address& from, const Address& to, size_t payload, int hopLimit,
                 uint8_t next = IPPROTO_ICMPV6)
@@ -418,13 +430,7 @@ private:
         to.sin_addr.s_addr = p.to.v4();
         char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
         iovec iov{const_cast<uint8_t*>(p.icmp.data()), p.icmp.size()};
-        msghdr msg{};
-        msg.msg_name = &to;
-        msg.msg_namelen = sizeof to;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
+        msghdr msg = message(&to, sizeof to, iov, control, sizeof control);
         cmsghdr* c = CMSG_FIRSTHDR(&msg);
         c->cmsg_level = SOL_IP;
         c->cmsg_type = IP_PKTINFO;
@@ -447,13 +453,7 @@ private:
         std::memcpy(&to.sin6_addr, p.to.bytes, 16);
         char control[CMSG_SPACE(sizeof(in6_pktinfo)) + CMSG_SPACE(sizeof(int))] = {};
         iovec iov{const_cast<uint8_t*>(p.icmp.data()), p.icmp.size()};
-        msghdr msg{};
-        msg.msg_name = &to;
-        msg.msg_namelen = sizeof to;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
+        msghdr msg = message(&to, sizeof to, iov, control, sizeof control);
         cmsghdr* c = CMSG_FIRSTHDR(&msg);
         c->cmsg_level = SOL_IPV6;
         c->cmsg_type = IPV6_PKTINFO;
