@@ -529,11 +529,7 @@ bool read4(int fd, Bytes& buffer, Request& r)
 {
     char control[256];
     iovec iov{buffer.data(), buffer.size()};
-    msghdr msg{};
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
+    msghdr msg = message(nullptr, 0, iov, control, sizeof control);
     const ssize_t n = recvmsg(fd, &msg, MSG_DONTWAIT);
     if (n < 0)
         return false;
@@ -560,13 +556,7 @@ bool read6(int fd, Bytes& buffer, Request& r)
     char control[512];
     sockaddr_in6 from{};
     iovec iov{buffer.data(), buffer.size()};
-    msghdr msg{};
-    msg.msg_name = &from;
-    msg.msg_namelen = sizeof from;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
+    msghdr msg = message(&from, sizeof from, iov, control, sizeof control);
     const ssize_t n = recvmsg(fd, &msg, MSG_DONTWAIT);
     if (n < 0)
         return false;
