@@ -1,5 +1,9 @@
+// The echo session: its sockets and one echo from request to answer. Receiving and matching
+// are in IcmpRecv.cpp, the target's resolution in IcmpResolve.cpp.
+
 #include "net/Icmp.h"
 
+#include "net/IcmpInternal.h"
 #include "platform/textfile.h"
 
 #include <QFile>
@@ -7,10 +11,8 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
-#include <linux/errqueue.h>
 #include <linux/filter.h>
-#include <netdb.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <netinet/ip_icmp.h>
 #include <poll.h>
@@ -19,21 +21,15 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <vector>
+
+using icmpimpl::kIcmpHeader;
+using icmpimpl::kMaxIpHeader;
+using icmpimpl::nowNs;
 
 namespace {
 
-constexpr int kMaxPayload = 65507; // 65535 minus the IP and ICMP headers
-constexpr size_t kMaxIpHeader = 60;
-constexpr size_t kIcmpHeader = 8;
-constexpr int kIcmpFilter = 1; // ICMP_FILTER of <linux/icmp.h>, which clashes with netinet's
-
-int64_t nowNs(clockid_t clock)
-{
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
+constexpr int kMaxPayload = 65507; // 65535 minus the IPv4 and ICMP headers; IPv6 the same
+constexpr int kIcmpFilter = 1;     // ICMP_FILTER of <linux/icmp.h>, which clashes with netinet's
 
 uint16_t randomWord()
 {
@@ -77,7 +73,18 @@ QString programPath()
 
 // A raw socket receives every ICMP packet of the host; keep only replies with our identifier
 // and errors that quote it, so a thousand sessions do not wake each other on every packet.
-std::atomic<int> g_liveRawSessions{0};
+std::atomic<int> g_liveRawSessions[2] = {0, 0}; // IPv4, IPv6
+
+std::atomic<int>& liveRawSessions(int family)
+{
+    return g_liveRawSessions[family == AF_INET6 ? 1 : 0];
+}
+
+bool attachFilter(int fd, sock_filter* code, size_t length)
+{
+    sock_fprog program{static_cast<unsigned short>(length), code};
+    return setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
+}
 
 bool attachIdentFilter(int fd, uint16_t ident)
 {
@@ -101,58 +108,42 @@ bool attachIdentFilter(int fd, uint16_t ident)
         BPF_STMT(BPF_RET | BPF_K, 0x40000),                            // 16: keep
         BPF_STMT(BPF_RET | BPF_K, 0),                                  // 17: drop
     };
-    sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
-    return setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) == 0;
+    return attachFilter(fd, code, sizeof code / sizeof code[0]);
 }
 
-// The resolver's failures as the classic socket library numbered them; an echo replaces
-// them by 11018 anyway, but ResolveTarget on its own keeps them.
-uint32_t lookupError(int rc)
+// Raw ICMPv6 sockets get the message without the IPv6 header. Errors, already narrowed to
+// their types by ICMP6_FILTER, all pass: they are rare, and an extension header could move
+// the quoted identifier.
+bool attachIdentFilter6(int fd, uint16_t ident)
 {
-    switch (rc) {
-    case EAI_NONAME:
-        return 11001; // host not found
-    case EAI_AGAIN:
-        return 11002; // try again
-    case EAI_NODATA:
-    case EAI_ADDRFAMILY:
-        return 11004; // no address of this family
-    default:
-        return 11003; // no recovery
-    }
+    sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_B | BPF_ABS, 0),                       // 0: ICMPv6 type
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ICMP6_ECHO_REPLY, 0, 3), // 1
+        BPF_STMT(BPF_LD | BPF_H | BPF_ABS, 4),                       // 2: identifier
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ident, 1, 0),            // 3
+        BPF_STMT(BPF_RET | BPF_K, 0),                                // 4: drop
+        BPF_STMT(BPF_RET | BPF_K, 0x40000),                          // 5: keep
+    };
+    return attachFilter(fd, code, sizeof code / sizeof code[0]);
 }
 
-uint16_t readWord(const uint8_t* p)
+// The datagram socket's failure, as a reason for the operator; empty when a raw socket would
+// fail the same way, so the datagram error is the one to report.
+QString datagramRefusal(int error)
 {
-    return uint16_t(p[0] << 8 | p[1]);
-}
-
-uint32_t readAddress(const uint8_t* p)
-{
-    uint32_t a;
-    std::memcpy(&a, p, 4);
-    return a;
-}
-
-struct Received
-{
-    const timespec* kernelTime = nullptr;
-    timespec stamp{};
-    int ttl = -1;
-    int tos = -1;
-};
-
-void parseControl(msghdr& msg, Received& rx)
-{
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
-            std::memcpy(&rx.stamp, CMSG_DATA(c), sizeof rx.stamp);
-            rx.kernelTime = &rx.stamp;
-        } else if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TTL) {
-            std::memcpy(&rx.ttl, CMSG_DATA(c), sizeof rx.ttl);
-        } else if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TOS) {
-            rx.tos = *reinterpret_cast<const uint8_t*>(CMSG_DATA(c));
-        }
+    switch (error) {
+    case EACCES: // none of our groups is inside net.ipv4.ping_group_range (root included)
+        return QStringLiteral("the groups of this process are outside "
+                              "net.ipv4.ping_group_range (now \"%1\")")
+            .arg(pingGroupRange());
+    case EPERM: // refused by a security module or a seccomp filter
+        return QStringLiteral("ICMP datagram sockets are refused by a security policy");
+    case EPROTONOSUPPORT: // a kernel built without ping sockets (or without IPv6)
+    case ESOCKTNOSUPPORT:
+    case EAFNOSUPPORT:
+        return QStringLiteral("this kernel offers no ICMP datagram sockets");
+    default: // EMFILE, ENFILE, ENOBUFS, ENOMEM
+        return {};
     }
 }
 
@@ -160,57 +151,34 @@ void parseControl(msghdr& msg, Received& rx)
 
 // ---------------------------------------------------------------------------------------------
 
-struct TICMP::Sent
-{
-    uint16_t sequence = 0;
-    const QByteArray* payload = nullptr;
-    int64_t mono = 0;
-    int64_t real = 0;
-    bool dontFragment = false;
-
-    // Kernel receive times are CLOCK_REALTIME; use them only when they agree with the
-    // monotonic clock, so a clock step never shows as a round trip.
-    int64_t roundTripNs(const timespec* kernelTime) const
-    {
-        const int64_t mono = nowNs(CLOCK_MONOTONIC) - this->mono;
-        if (kernelTime) {
-            const int64_t k = int64_t(kernelTime->tv_sec) * 1000000000 + kernelTime->tv_nsec - real;
-            if (k >= 0 && k <= mono)
-                return k;
-        }
-        return mono;
-    }
-};
-
 TICMP::TICMP()
 {
+    m_v4 = openChannel(AF_INET);
+    m_sequence = randomWord();
+}
+
+TICMP::~TICMP()
+{
+    closeChannel(m_v4);
+    closeChannel(m_v6);
+}
+
+TICMP::Channel TICMP::openChannel(int family)
+{
+    const bool six = family == AF_INET6;
+    const int protocol = six ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP);
+    Channel ch;
+    ch.family = family;
     // The unprivileged ICMP datagram socket first: the kernel keeps its identifier and hands
     // it only its own replies and errors.
-    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd >= 0) {
-        m_kind = SocketKind::Datagram;
-    } else {
+    int fd = ::socket(family, SOCK_DGRAM | SOCK_CLOEXEC, protocol);
+    if (fd < 0) {
         const int dgramError = errno;
-        QString dgramReason;
-        switch (dgramError) {
-        case EACCES: // none of our groups is inside net.ipv4.ping_group_range (root included)
-            dgramReason = QStringLiteral("the groups of this process are outside "
-                                         "net.ipv4.ping_group_range (now \"%1\")")
-                              .arg(pingGroupRange());
-            break;
-        case EPERM: // refused by a security module or a seccomp filter
-            dgramReason = QStringLiteral("ICMP datagram sockets are refused by a security policy");
-            break;
-        case EPROTONOSUPPORT: // a kernel built without ping sockets
-        case ESOCKTNOSUPPORT:
-        case EAFNOSUPPORT:
-            dgramReason = QStringLiteral("this kernel offers no ICMP datagram sockets");
-            break;
-        default: // EMFILE, ENFILE, ENOBUFS, ENOMEM: a raw socket would fail the same way
+        const QString dgramReason = datagramRefusal(dgramError);
+        if (dgramReason.isEmpty())
             failOpen(-1, textfile::osReason(dgramError));
-        }
         // Raw socket: needs root or CAP_NET_RAW; sees every ICMP packet of the host.
-        fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+        fd = ::socket(family, SOCK_RAW | SOCK_CLOEXEC, protocol);
         if (fd < 0) {
             const int rawError = errno;
             if (rawError != EPERM && rawError != EACCES)
@@ -224,52 +192,66 @@ TICMP::TICMP()
                                         "%2 the capability with setcap cap_net_raw+ep %3")
                              .arg(dgramReason, cure, programPath()));
         }
-        m_kind = SocketKind::Raw;
+        ch.kind = SocketKind::Raw;
     }
 
     const int on = 1;
-    // Receive times from the kernel; without them the monotonic clock alone serves.
+    const int level = six ? int(SOL_IPV6) : int(SOL_IP);
+    // Receive times from the kernel; without them the monotonic clock alone serves. Hop limit
+    // and traffic class of replies for the record; not having them costs nothing else.
     setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
-    if (m_kind == SocketKind::Datagram) {
+    setsockopt(fd, level, six ? IPV6_RECVHOPLIMIT : IP_RECVTTL, &on, sizeof on);
+    setsockopt(fd, level, six ? IPV6_RECVTCLASS : IP_RECVTOS, &on, sizeof on);
+    if (ch.kind == SocketKind::Datagram) {
         // ICMP errors reach a datagram socket only through its error queue.
-        if (setsockopt(fd, SOL_IP, IP_RECVERR, &on, sizeof on) != 0)
+        if (setsockopt(fd, level, six ? IPV6_RECVERR : IP_RECVERR, &on, sizeof on) != 0)
             failOpen(fd,
                      QStringLiteral("cannot receive ICMP errors: ") + textfile::osReason(errno));
-        setsockopt(fd, SOL_IP, IP_RECVTTL, &on, sizeof on);
-        setsockopt(fd, SOL_IP, IP_RECVTOS, &on, sizeof on);
         // Binding picks the identifier now, so replies can be checked against it.
-        sockaddr_in any{};
-        any.sin_family = AF_INET;
-        socklen_t len = sizeof any;
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0 ||
+        sockaddr_storage any{};
+        any.ss_family = sa_family_t(family);
+        socklen_t len = six ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&any), len) != 0 ||
             getsockname(fd, reinterpret_cast<sockaddr*>(&any), &len) != 0)
             failOpen(fd,
                      QStringLiteral("cannot bind the ICMP socket: ") + textfile::osReason(errno));
-        m_ident = ntohs(any.sin_port);
+        ch.ident = ntohs(six ? reinterpret_cast<sockaddr_in6*>(&any)->sin6_port
+                             : reinterpret_cast<sockaddr_in*>(&any)->sin_port);
     } else {
-        m_ident = nextRawIdent();
+        ch.ident = nextRawIdent();
         // Replies and errors only; requests and redirects never reach us.
-        const uint32_t keep = (1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) |
-                              (1u << ICMP_SOURCE_QUENCH) | (1u << ICMP_TIME_EXCEEDED) |
-                              (1u << ICMP_PARAMETERPROB);
-        const uint32_t drop = ~keep;
-        setsockopt(fd, SOL_RAW, kIcmpFilter, &drop, sizeof drop);
+        if (six) {
+            icmp6_filter filter;
+            ICMP6_FILTER_SETBLOCKALL(&filter);
+            for (int type : {ICMP6_ECHO_REPLY, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG,
+                             ICMP6_TIME_EXCEEDED, ICMP6_PARAM_PROB})
+                ICMP6_FILTER_SETPASS(type, &filter);
+            setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+        } else {
+            const uint32_t keep = (1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) |
+                                  (1u << ICMP_SOURCE_QUENCH) | (1u << ICMP_TIME_EXCEEDED) |
+                                  (1u << ICMP_PARAMETERPROB);
+            const uint32_t drop = ~keep;
+            setsockopt(fd, SOL_RAW, kIcmpFilter, &drop, sizeof drop);
+        }
         // The identifier filter costs more than the rest of the echo (the kernel compiles it),
         // and only pays off when other raw sessions of this process share the traffic. Without
         // it every packet is still checked in full.
-        if (g_liveRawSessions.fetch_add(1) > 0)
-            attachIdentFilter(fd, m_ident);
+        if (liveRawSessions(family).fetch_add(1) > 0)
+            six ? attachIdentFilter6(fd, ch.ident) : attachIdentFilter(fd, ch.ident);
     }
-    m_fd = fd;
-    m_sequence = randomWord();
+    ch.fd = fd;
+    return ch;
 }
 
-TICMP::~TICMP()
+void TICMP::closeChannel(Channel& ch)
 {
-    if (m_kind == SocketKind::Raw)
-        g_liveRawSessions.fetch_sub(1);
-    if (m_fd >= 0)
-        ::close(m_fd);
+    if (ch.fd < 0)
+        return;
+    if (ch.kind == SocketKind::Raw)
+        liveRawSessions(ch.family).fetch_sub(1);
+    ::close(ch.fd);
+    ch.fd = -1;
 }
 
 void TICMP::SetTargetHost(const QString& host)
@@ -280,52 +262,24 @@ void TICMP::SetTargetHost(const QString& host)
     Resolved = false;
 }
 
-void TICMP::ResolveTarget()
-{
-    TargetAddress = icmpwire::parseDottedAddress(m_targetHost);
-    if (TargetAddress != INADDR_NONE) {
-        TargetName = m_targetHost;
-    } else {
-        const QByteArray name = m_targetHost.toUtf8();
-        if (name.isEmpty() || name.contains('\0')) {
-            LastError = lookupError(EAI_NONAME);
-            return;
-        }
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_DGRAM; // one entry per address
-        hints.ai_flags = AI_CANONNAME;
-        addrinfo* found = nullptr;
-        const int rc = getaddrinfo(name.constData(), nullptr, &hints, &found);
-        if (rc != 0 || !found) {
-            LastError = lookupError(rc);
-            if (found)
-                freeaddrinfo(found);
-            return;
-        }
-        TargetAddress = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-        TargetName = found->ai_canonname ? QString::fromUtf8(found->ai_canonname) : m_targetHost;
-        freeaddrinfo(found);
-    }
-    char text[INET_ADDRSTRLEN] = {};
-    in_addr a{TargetAddress};
-    inet_ntop(AF_INET, &a, text, sizeof text);
-    TargetAddressText = QString::fromLatin1(text);
-    Resolved = true;
-}
-
 uint32_t TICMP::SendEchoRequest()
 {
     LastError = 0;
     Interrupted = false;
     if (!Resolved)
         ResolveTarget();
-    if (TargetAddress == INADDR_NONE) {
+    if (Interrupted) {
+        LastError = IpStatus::ReqTimedOut;
+        return 0;
+    }
+    if (!usableTarget()) {
         LastError = IpStatus::BadDestination;
         return 0;
     }
     LastReply = TEchoReply{};
     LastRoundTripUs = 0;
+    LastReplyAddress6 = in6_addr{};
+    LastReplyScopeId = 0;
     if (DataSize < 0) {
         LastError = IpStatus::BadReq;
         return 0;
@@ -334,6 +288,19 @@ uint32_t TICMP::SendEchoRequest()
         LastError = IpStatus::PacketTooBig;
         return 0;
     }
+    const bool six = AddressFamily == AF_INET6;
+    if (six && m_v6.fd < 0) {
+        try {
+            m_v6 = openChannel(AF_INET6);
+        } catch (const TICMPException&) {
+            // The IPv4 socket opened under the same rules, so this is a kernel without IPv6
+            // or out of descriptors: no route to any IPv6 network from here.
+            LastError = IpStatus::DestNetUnreachable;
+            LastReply.Status = LastError;
+            return 0;
+        }
+    }
+    const Channel& ch = six ? m_v6 : m_v4;
 
     const QByteArray payload = icmpwire::buildPayload(DataSize);
     Sent sent;
@@ -342,55 +309,91 @@ uint32_t TICMP::SendEchoRequest()
     sent.dontFragment = (IpFlags & IpFlagDontFragment) != 0;
 
     std::vector<uint8_t> request(kIcmpHeader + size_t(payload.size()));
-    request[0] = ICMP_ECHO;
-    request[4] = uint8_t(m_ident >> 8); // the datagram kernel overwrites it with its own
-    request[5] = uint8_t(m_ident);
+    request[0] = six ? ICMP6_ECHO_REQUEST : ICMP_ECHO;
+    request[4] = uint8_t(ch.ident >> 8); // the datagram kernel overwrites it with its own
+    request[5] = uint8_t(ch.ident);
     request[6] = uint8_t(sent.sequence >> 8);
     request[7] = uint8_t(sent.sequence);
     std::memcpy(request.data() + kIcmpHeader, payload.constData(), size_t(payload.size()));
-    if (m_kind == SocketKind::Raw) {
+    // The kernel sums ICMPv6 itself, and ICMP for datagram sockets.
+    if (ch.kind == SocketKind::Raw && !six) {
         const uint16_t sum = icmpwire::checksum(request.data(), request.size());
         request[2] = uint8_t(sum >> 8);
         request[3] = uint8_t(sum);
     }
 
-    // Linux refuses a time-to-live of 0; -1 restores the system default.
-    const int ttl = (TimeToLive & 0xff) ? (TimeToLive & 0xff) : -1;
-    const int pmtu = sent.dontFragment ? IP_PMTUDISC_DO : IP_PMTUDISC_DONT;
-    if (setsockopt(m_fd, SOL_IP, IP_TTL, &ttl, sizeof ttl) != 0 ||
-        setsockopt(m_fd, SOL_IP, IP_MTU_DISCOVER, &pmtu, sizeof pmtu) != 0) {
-        LastError = icmpwire::statusForErrno(errno);
-        LastReply.Status = LastError;
+    if (!setEchoOptions(ch, sent.dontFragment))
         return 0;
-    }
-
     // Whatever is still queued belongs to earlier echoes.
-    drainQueues();
-
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = TargetAddress;
+    drainQueues(ch);
     sent.real = nowNs(CLOCK_REALTIME);
     sent.mono = nowNs(CLOCK_MONOTONIC);
+    if (!sendRequest(ch, request))
+        return 0;
+    return waitForAnswer(ch, sent, request.size());
+}
+
+bool TICMP::setEchoOptions(const Channel& ch, bool dontFragment)
+{
+    // Linux refuses a time-to-live of 0; -1 restores the system default.
+    const int ttl = (TimeToLive & 0xff) ? (TimeToLive & 0xff) : -1;
+    bool ok;
+    if (ch.family == AF_INET6) {
+        // IPv6 routers never fragment: without DF the kernel fragments to the path MTU.
+        const int dontFrag = dontFragment ? 1 : 0;
+        ok = setsockopt(ch.fd, SOL_IPV6, IPV6_UNICAST_HOPS, &ttl, sizeof ttl) == 0 &&
+             setsockopt(ch.fd, SOL_IPV6, IPV6_DONTFRAG, &dontFrag, sizeof dontFrag) == 0;
+    } else {
+        const int pmtu = dontFragment ? IP_PMTUDISC_DO : IP_PMTUDISC_DONT;
+        ok = setsockopt(ch.fd, SOL_IP, IP_TTL, &ttl, sizeof ttl) == 0 &&
+             setsockopt(ch.fd, SOL_IP, IP_MTU_DISCOVER, &pmtu, sizeof pmtu) == 0;
+    }
+    if (!ok) {
+        LastError = icmpwire::statusForErrno(errno);
+        LastReply.Status = LastError;
+    }
+    return ok;
+}
+
+bool TICMP::sendRequest(const Channel& ch, const std::vector<uint8_t>& request)
+{
+    sockaddr_storage to{};
+    socklen_t toLen;
+    if (ch.family == AF_INET6) {
+        auto* a = reinterpret_cast<sockaddr_in6*>(&to);
+        a->sin6_family = AF_INET6;
+        a->sin6_addr = TargetAddress6;
+        a->sin6_scope_id = TargetScopeId;
+        toLen = sizeof *a;
+    } else {
+        auto* a = reinterpret_cast<sockaddr_in*>(&to);
+        a->sin_family = AF_INET;
+        a->sin_addr.s_addr = TargetAddress;
+        toLen = sizeof *a;
+    }
     ssize_t n;
     do {
-        n = ::sendto(m_fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                     sizeof to);
+        n = ::sendto(ch.fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                     toLen);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
         LastError = icmpwire::statusForErrno(errno);
         LastReply.Status = LastError;
-        return 0;
+        return false;
     }
+    return true;
+}
 
-    // Room for the IP header of raw sockets and a little more than we sent, so that a longer
-    // reply is seen as such.
-    std::vector<uint8_t> buffer(kMaxIpHeader + request.size() + 64);
+uint32_t TICMP::waitForAnswer(const Channel& ch, const Sent& sent, size_t requestSize)
+{
+    // Room for the IP header of raw IPv4 sockets and a little more than we sent, so that a
+    // longer reply is seen as such.
+    std::vector<uint8_t> buffer(kMaxIpHeader + requestSize + 64);
     const int64_t deadline = sent.mono + int64_t(std::max(TimeOutMs, 0)) * 1000000;
     for (;;) {
         const int64_t left = deadline - nowNs(CLOCK_MONOTONIC);
         const int waitMs = left > 0 ? int((left + 999999) / 1000000) : 0;
-        pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+        pollfd fds[2] = {{ch.fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
         const int ready = ::poll(fds, m_wakeFd >= 0 ? 2 : 1, waitMs);
         if (ready < 0 && errno != EINTR) {
             LastError = IpStatus::GeneralFailure;
@@ -403,11 +406,11 @@ uint32_t TICMP::SendEchoRequest()
             LastReply.Status = LastError;
             return 0;
         }
-        if (ready > 0 && m_kind == SocketKind::Datagram && (fds[0].revents & POLLERR) &&
-            readErrorQueue(sent))
+        if (ready > 0 && ch.kind == SocketKind::Datagram && (fds[0].revents & POLLERR) &&
+            readErrorQueue(ch, sent))
             return 0;
         if (ready > 0 && (fds[0].revents & POLLIN) &&
-            readNormalQueue(sent, buffer.data(), buffer.size()))
+            readNormalQueue(ch, sent, buffer.data(), buffer.size()))
             return LastError == 0 ? 1 : 0;
         if (left <= 0) {
             LastError = IpStatus::ReqTimedOut;
@@ -415,188 +418,4 @@ uint32_t TICMP::SendEchoRequest()
             return 0;
         }
     }
-}
-
-void TICMP::drainQueues()
-{
-    uint8_t scrap[256];
-    for (int i = 0; i < 4096; ++i) {
-        const ssize_t n = ::recv(m_fd, scrap, sizeof scrap, MSG_DONTWAIT | MSG_TRUNC);
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break;
-    }
-    if (m_kind != SocketKind::Datagram)
-        return;
-    for (int i = 0; i < 4096; ++i) {
-        char control[512];
-        iovec iov{scrap, sizeof scrap};
-        msghdr msg{};
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        if (::recvmsg(m_fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT) < 0 && errno != EINTR)
-            break;
-    }
-}
-
-bool TICMP::matchReply(const uint8_t* data, size_t len, uint32_t from, const Sent& sent) const
-{
-    const QByteArray& payload = *sent.payload;
-    if (len != kIcmpHeader + size_t(payload.size()))
-        return false;
-    if (data[0] != ICMP_ECHOREPLY || data[1] != 0)
-        return false;
-    if (readWord(data + 4) != m_ident || readWord(data + 6) != sent.sequence)
-        return false;
-    if (from != TargetAddress)
-        return false;
-    // The kernel checks the sum before a datagram socket sees the packet, not for raw ones.
-    if (m_kind == SocketKind::Raw && icmpwire::checksum(data, len) != 0)
-        return false;
-    return std::memcmp(data + kIcmpHeader, payload.constData(), size_t(payload.size())) == 0;
-}
-
-uint32_t TICMP::matchRawError(const uint8_t* icmpData, size_t len, const Sent& sent) const
-{
-    if (len < kIcmpHeader + 20 + kIcmpHeader)
-        return 0;
-    const uint8_t type = icmpData[0];
-    const uint8_t code = icmpData[1];
-    const uint32_t status = icmpwire::statusForIcmp(type, code);
-    if (status == 0)
-        return 0;
-    // Without DF the request could be fragmented, so such a message is bogus.
-    if (type == ICMP_DEST_UNREACH && code == ICMP_FRAG_NEEDED && !sent.dontFragment)
-        return 0;
-    if (icmpwire::checksum(icmpData, len) != 0)
-        return 0;
-    const uint8_t* quoted = icmpData + kIcmpHeader;
-    const size_t ihl = size_t(quoted[0] & 0x0f) * 4;
-    if ((quoted[0] >> 4) != 4 || ihl < 20 || len < kIcmpHeader + ihl + kIcmpHeader)
-        return 0;
-    if (quoted[9] != IPPROTO_ICMP || readAddress(quoted + 16) != TargetAddress)
-        return 0;
-    const uint8_t* echo = quoted + ihl;
-    if (echo[0] != ICMP_ECHO || readWord(echo + 4) != m_ident ||
-        readWord(echo + 6) != sent.sequence)
-        return 0;
-    return status;
-}
-
-void TICMP::storeError(uint32_t status, uint32_t from, int64_t roundTripNs)
-{
-    LastError = status;
-    LastReply.Status = status;
-    LastReply.Address = from;
-    LastReply.RoundTripTime = uint32_t(roundTripNs / 1000000);
-}
-
-bool TICMP::readErrorQueue(const Sent& sent)
-{
-    for (int i = 0; i < 256; ++i) {
-        uint8_t data[576];
-        char control[512];
-        sockaddr_in dest{};
-        iovec iov{data, sizeof data};
-        msghdr msg{};
-        msg.msg_name = &dest;
-        msg.msg_namelen = sizeof dest;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        const ssize_t n = ::recvmsg(m_fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        Received rx;
-        const sock_extended_err* ee = nullptr;
-        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-            if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_RECVERR)
-                ee = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
-        }
-        parseControl(msg, rx);
-        // Local errors were returned by sendto already.
-        if (!ee || ee->ee_origin != SO_EE_ORIGIN_ICMP)
-            continue;
-        const uint32_t status = icmpwire::statusForIcmp(ee->ee_type, ee->ee_code);
-        if (status == 0)
-            continue;
-        if (ee->ee_type == ICMP_DEST_UNREACH && ee->ee_code == ICMP_FRAG_NEEDED &&
-            !sent.dontFragment)
-            continue;
-        // The data is the quoted echo header; the kernel matched the identifier already.
-        if (n < ssize_t(kIcmpHeader) || data[0] != ICMP_ECHO ||
-            readWord(data + 6) != sent.sequence || readWord(data + 4) != m_ident ||
-            dest.sin_addr.s_addr != TargetAddress)
-            continue;
-        const auto* offender = reinterpret_cast<const sockaddr_in*>(SO_EE_OFFENDER(ee));
-        storeError(status, offender->sin_family == AF_INET ? offender->sin_addr.s_addr : 0,
-                   sent.roundTripNs(rx.kernelTime));
-        return true;
-    }
-    return false;
-}
-
-bool TICMP::readNormalQueue(const Sent& sent, uint8_t* buffer, size_t size)
-{
-    for (int i = 0; i < 4096; ++i) {
-        char control[512];
-        sockaddr_in from{};
-        iovec iov{buffer, size};
-        msghdr msg{};
-        msg.msg_name = &from;
-        msg.msg_namelen = sizeof from;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        const ssize_t n = ::recvmsg(m_fd, &msg, MSG_DONTWAIT | MSG_TRUNC);
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
-                return false;
-            // EINTR, or a pending socket error whose details wait in the error queue.
-            continue;
-        }
-        if (size_t(n) > size)
-            continue; // longer than any reply to our request
-        Received rx;
-        parseControl(msg, rx);
-        const uint8_t* icmpData = buffer;
-        size_t len = size_t(n);
-        uint32_t source = from.sin_addr.s_addr;
-        if (m_kind == SocketKind::Raw) {
-            const size_t ihl = size_t(buffer[0] & 0x0f) * 4;
-            if (len < 20 || ihl < 20 || len < ihl + kIcmpHeader || buffer[9] != IPPROTO_ICMP)
-                continue;
-            rx.ttl = buffer[8];
-            rx.tos = buffer[1];
-            source = readAddress(buffer + 12);
-            icmpData = buffer + ihl;
-            len -= ihl;
-            if (icmpData[0] != ICMP_ECHOREPLY) {
-                if (const uint32_t status = matchRawError(icmpData, len, sent)) {
-                    storeError(status, source, sent.roundTripNs(rx.kernelTime));
-                    return true;
-                }
-                continue;
-            }
-        }
-        if (len < kIcmpHeader || !matchReply(icmpData, len, source, sent))
-            continue;
-        const int64_t rtt = sent.roundTripNs(rx.kernelTime);
-        LastRoundTripUs = rtt / 1000;
-        LastReply.Address = source;
-        LastReply.Status = IpStatus::Success;
-        LastReply.RoundTripTime = uint32_t(rtt / 1000000);
-        LastReply.DataSize = uint16_t(len - kIcmpHeader);
-        LastReply.Options.Ttl = rx.ttl >= 0 ? uint8_t(rx.ttl) : 0;
-        LastReply.Options.Tos = rx.tos >= 0 ? uint8_t(rx.tos) : 0;
-        LastError = 0;
-        return true;
-    }
-    return false;
 }

@@ -1,16 +1,21 @@
 #pragma once
 // One ICMP echo session: host text in, one echo request out, the first matching reply or the
-// IP status code of the failure back. Network failures are data; only a session that cannot
-// open its socket throws.
+// IP status code of the failure back, over IPv4 or IPv6 (ICMPv6) as the host text says.
+// Network failures are data; only a session that cannot open its IPv4 socket throws.
 
 #include "platform/errors.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <netinet/in.h>
+
+#include <sys/socket.h>
+
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 static_assert(std::endian::native == std::endian::little,
               "the reply record is laid out little-endian");
@@ -89,10 +94,14 @@ public:
     void SetTargetHost(const QString& host);
     QString TargetHost() const { return m_targetHost; }
 
-    TEchoReply LastReply;
+    TEchoReply LastReply; // over IPv6 its Address stays 0: see LastReplyAddress6
     QString TargetName;
-    QString TargetAddressText;
+    QString TargetAddressText;  // dotted, or IPv6 text with "%zone" for a link-local address
     uint32_t TargetAddress = 0; // network byte order; 0xFFFFFFFF = no usable address
+    // AF_INET, or AF_INET6 once the target resolved to an IPv6 address (TargetAddress then 0).
+    int AddressFamily = AF_INET;
+    in6_addr TargetAddress6{};
+    uint32_t TargetScopeId = 0; // interface index of a link-local target's zone
     int32_t DataSize = 56;
     int32_t TimeOutMs = 4000;
     int32_t TimeToLive = 64; // low byte sent; a low byte of 0 keeps the system default
@@ -108,29 +117,52 @@ public:
     QString DescribeLastError() const { return describe(LastError); }
     static QString describe(uint32_t code);
 
-    // Which socket the constructor could open.
-    SocketKind Kind() const { return m_kind; }
+    // Which socket the constructor could open (IPv6 follows the same rule, opened on first use).
+    SocketKind Kind() const { return m_v4.kind; }
     // Round trip of the last successful echo in microseconds (the record keeps milliseconds).
     int64_t LastRoundTripUs = 0;
-    // A descriptor that, once readable, ends the wait for a reply at once (-1: none). The
-    // echo then fails with 11010 and Interrupted is set.
+    // Source of the last reply or error over IPv6 (the record's Address holds only IPv4).
+    in6_addr LastReplyAddress6{};
+    uint32_t LastReplyScopeId = 0;
+    // The last reply's or error's source as text in the target's family; empty when none.
+    QString LastReplyAddressText() const;
+    // A descriptor that, once readable, ends the wait for a reply or a name look-up at once
+    // (-1: none). The echo then fails with 11010 and Interrupted is set.
     void SetWakeDescriptor(int fd) { m_wakeFd = fd; }
     bool Interrupted = false;
 
 private:
     struct Sent;
-    bool matchReply(const uint8_t* data, size_t len, uint32_t from, const Sent& sent) const;
+    struct Channel
+    {
+        int fd = -1;
+        int family = AF_INET;
+        SocketKind kind = SocketKind::Datagram;
+        uint16_t ident = 0;
+    };
+    static Channel openChannel(int family);
+    static void closeChannel(Channel& channel);
+    bool usableTarget() const;
+    bool fromTarget(const sockaddr_storage& from) const;
+    bool setEchoOptions(const Channel& ch, bool dontFragment);
+    bool sendRequest(const Channel& ch, const std::vector<uint8_t>& request);
+    uint32_t waitForAnswer(const Channel& ch, const Sent& sent, size_t requestSize);
+    bool lookUpName(const QByteArray& name);
+    bool matchReply(const Channel& ch, const uint8_t* data, size_t len,
+                    const sockaddr_storage& from, const Sent& sent) const;
     uint32_t matchRawError(const uint8_t* icmp, size_t len, const Sent& sent) const;
-    void drainQueues();
-    bool readErrorQueue(const Sent& sent);
-    bool readNormalQueue(const Sent& sent, uint8_t* buffer, size_t size);
-    void storeError(uint32_t status, uint32_t from, int64_t roundTripNs);
+    uint32_t matchRawError6(const uint8_t* icmp, size_t len, const Channel& ch,
+                            const Sent& sent) const;
+    void drainQueues(const Channel& ch);
+    bool readErrorQueue(const Channel& ch, const Sent& sent);
+    bool readNormalQueue(const Channel& ch, const Sent& sent, uint8_t* buffer, size_t size);
+    void storeSource(const sockaddr_storage& from);
+    void storeError(uint32_t status, const sockaddr_storage& from, int64_t roundTripNs);
 
     QString m_targetHost;
-    int m_fd = -1;
+    Channel m_v4;
+    Channel m_v6; // opened by the first echo to an IPv6 target
     int m_wakeFd = -1;
-    SocketKind m_kind = SocketKind::Datagram;
-    uint16_t m_ident = 0;
     uint16_t m_sequence = 0;
 };
 
@@ -140,11 +172,17 @@ namespace icmpwire {
 QByteArray buildPayload(int size);
 // Status code for an ICMP error message; 0 when the message is no error (redirect, reply).
 uint32_t statusForIcmp(uint8_t type, uint8_t code);
+// The same for ICMPv6, by meaning: no route and beyond scope are the net's, prohibited (and the
+// other policy codes) as for IPv4, address unreachable the host's.
+uint32_t statusForIcmp6(uint8_t type, uint8_t code);
 // Status code for a local send failure; never 0.
 uint32_t statusForErrno(int error);
 // Dotted IPv4 forms as the classic inet_addr reads them (a, a.b, a.b.c, a.b.c.d; decimal,
 // octal, hex), nothing else: no blanks, no trailing text. 0xFFFFFFFF when it does not parse.
 uint32_t parseDottedAddress(const QString& text);
+// An IPv6 literal as an operator types it: with or without brackets, a link-local one with a
+// zone ("%eth0" or "%2"). False for anything else, an unknown zone included.
+bool parseIpv6Literal(const QString& text, in6_addr& address, uint32_t& scopeId);
 // Removes leading and trailing characters with codes 0 to 32.
 QString trimControl(const QString& text);
 // Internet checksum over len bytes.

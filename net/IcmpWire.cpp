@@ -6,6 +6,8 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <net/if.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <netinet/ip_icmp.h>
 
@@ -62,6 +64,37 @@ uint32_t statusForIcmp(uint8_t type, uint8_t code)
     }
 }
 
+uint32_t statusForIcmp6(uint8_t type, uint8_t code)
+{
+    switch (type) {
+    case ICMP6_DST_UNREACH:
+        switch (code) {
+        case ICMP6_DST_UNREACH_NOROUTE:
+        case ICMP6_DST_UNREACH_BEYONDSCOPE:
+            return IpStatus::DestNetUnreachable;
+        case ICMP6_DST_UNREACH_ADMIN:
+        case 5: // source address failed ingress/egress policy
+        case 6: // reject route to destination
+            return IpStatus::DestProtUnreachable;
+        case ICMP6_DST_UNREACH_NOPORT:
+            return IpStatus::DestPortUnreachable;
+        case 7: // error in the source routing header
+            return IpStatus::BadRoute;
+        default: // address unreachable and unknown codes
+            return IpStatus::DestHostUnreachable;
+        }
+    case ICMP6_PACKET_TOO_BIG: // IPv6 routers never fragment: the request was dropped
+        return IpStatus::PacketTooBig;
+    case ICMP6_TIME_EXCEEDED:
+        return code == ICMP6_TIME_EXCEED_REASSEMBLY ? IpStatus::TtlExpiredReassem
+                                                    : IpStatus::TtlExpiredTransit;
+    case ICMP6_PARAM_PROB:
+        return IpStatus::ParamProblem;
+    default: // replies, requests, redirects and neighbour discovery are no errors
+        return 0;
+    }
+}
+
 uint32_t statusForErrno(int error)
 {
     switch (error) {
@@ -103,6 +136,44 @@ uint32_t parseDottedAddress(const QString& text)
     if (inet_aton(text.toLatin1().constData(), &a) == 0)
         return INADDR_NONE;
     return a.s_addr;
+}
+
+bool parseIpv6Literal(const QString& text, in6_addr& address, uint32_t& scopeId)
+{
+    QString literal = text;
+    if (literal.startsWith(u'[') && literal.endsWith(u']'))
+        literal = literal.mid(1, literal.size() - 2);
+    if (!literal.contains(u':') || literal.size() > INET6_ADDRSTRLEN + IF_NAMESIZE)
+        return false;
+    const qsizetype percent = literal.indexOf(u'%');
+    const QString zone = percent < 0 ? QString() : literal.mid(percent + 1);
+    if (percent >= 0)
+        literal.truncate(percent);
+    for (const QChar c : literal) {
+        const char16_t u = c.unicode();
+        const bool ok = (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') ||
+                        (u >= 'A' && u <= 'F') || u == ':' || u == '.';
+        if (!ok)
+            return false;
+    }
+    in6_addr parsed{};
+    if (inet_pton(AF_INET6, literal.toLatin1().constData(), &parsed) != 1)
+        return false;
+    uint32_t scope = 0;
+    if (percent >= 0) {
+        bool numeric = false;
+        scope = zone.toUInt(&numeric);
+        if (!numeric) {
+            const QByteArray name = zone.toLocal8Bit();
+            scope = name.isEmpty() || name.contains('\0') ? 0 : if_nametoindex(name.constData());
+        }
+        char name[IF_NAMESIZE];
+        if (scope == 0 || !if_indextoname(scope, name))
+            return false;
+    }
+    address = parsed;
+    scopeId = scope;
+    return true;
 }
 
 QString trimControl(const QString& text)

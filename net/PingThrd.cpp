@@ -1,6 +1,7 @@
 #include "net/PingThrd.h"
 
 #include "net/Icmp.h"
+#include "net/NetLookup.h"
 
 #include <QCoreApplication>
 
@@ -55,12 +56,21 @@ int wakeDescriptor()
     return fd;
 }
 
-QString dotted(uint32_t address)
+// The reply's source for the reverse look-up; false when there is none to look up.
+bool replySource(const TICMP& session, sockaddr_storage& out)
 {
-    char text[INET_ADDRSTRLEN] = {};
-    in_addr a{address};
-    inet_ntop(AF_INET, &a, text, sizeof text);
-    return QString::fromLatin1(text);
+    out = sockaddr_storage{};
+    if (session.AddressFamily == AF_INET6) {
+        auto* a = reinterpret_cast<sockaddr_in6*>(&out);
+        a->sin6_family = AF_INET6;
+        a->sin6_addr = session.LastReplyAddress6;
+        a->sin6_scope_id = session.LastReplyScopeId;
+        return !IN6_IS_ADDR_UNSPECIFIED(&a->sin6_addr);
+    }
+    auto* a = reinterpret_cast<sockaddr_in*>(&out);
+    a->sin_family = AF_INET;
+    a->sin_addr.s_addr = session.LastReply.Address;
+    return a->sin_addr.s_addr != 0;
 }
 
 } // namespace
@@ -118,25 +128,23 @@ void TPingThread::run()
             session.TimeToLive = TimeToLive;
         session.SetTargetHost(icmpwire::trimControl(HostText));
         EchoCount = session.SendEchoRequest();
+        if (session.Resolved)
+            AddressFamily = session.AddressFamily;
         if (EchoCount != 0) {
             // Any stored reply counts; its status field is not looked at.
             ErrorCode = 0;
-            const uint32_t address = session.LastReply.Address;
-            ReplyAddress = dotted(address);
+            ReplyAddress = session.LastReplyAddressText();
             ReplyHostName = ReplyAddress;
             RoundTripMs = session.LastReply.RoundTripTime;
             RoundTripUs = uint64_t(std::max<int64_t>(session.LastRoundTripUs, 0));
             ReplyDataSize = session.LastReply.DataSize;
-            if (ResolveName && address != 0) {
-                sockaddr_in sa{};
-                sa.sin_family = AF_INET;
-                sa.sin_addr.s_addr = address;
-                char name[NI_MAXHOST] = {};
-                // A failed reverse look-up keeps the dotted text and is not reported.
-                if (getnameinfo(reinterpret_cast<sockaddr*>(&sa), sizeof sa, name, sizeof name,
-                                nullptr, 0, NI_NAMEREQD) == 0)
-                    ReplyHostName = QString::fromUtf8(name);
-            }
+            sockaddr_storage source;
+            QString name;
+            // A failed reverse look-up keeps the address text and is not reported; one cut
+            // short by the stop does not matter, nobody reads this worker any more.
+            if (ResolveName && replySource(session, source) &&
+                netlookup::reverse(source, wakeDescriptor(), name) && !name.isEmpty())
+                ReplyHostName = name;
         } else {
             ErrorCode = session.LastError;
             ErrorText = session.DescribeLastError();

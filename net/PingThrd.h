@@ -26,14 +26,15 @@ public:
     int32_t TimeToLive = 0; // 0 keeps the session default (64)
 
     // outputs, written by run() only
-    QString ReplyAddress;
+    QString ReplyAddress; // dotted IPv4, or IPv6 text ("%zone" for a link-local address)
     uint32_t RoundTripMs = 0;
     uint64_t RoundTripUs = 0; // the same round trip in microseconds (success only)
     uint16_t ReplyDataSize = 0;
     uint32_t EchoCount = 0; // 0 means the echo failed
     QString ReplyHostName;
     uint32_t ErrorCode = 0;
-    QString ErrorText; // also the reason when the session could not be opened (ErrorCode 0)
+    QString ErrorText;     // also the reason when the session could not be opened (ErrorCode 0)
+    int AddressFamily = 0; // AF_INET or AF_INET6 once the host resolved; 0 when it did not
 
     bool FreeOnTerminate = false;
     // Runs on the thread that called Resume(), after run() has returned; sender is the

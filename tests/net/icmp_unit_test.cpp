@@ -6,7 +6,9 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <net/if.h>
 
 namespace {
 
@@ -59,6 +61,43 @@ TEST(IcmpErrorMapping, OtherErrorsAndNonErrors)
     EXPECT_EQ(icmpwire::statusForIcmp(5, 1), 0u);
 }
 
+TEST(IcmpErrorMapping, Icmp6ByMeaning)
+{
+    struct Case
+    {
+        uint8_t type, code;
+        uint32_t status;
+    };
+    const Case cases[] = {
+        {1, 0, 11002},   // no route
+        {1, 1, 11004},   // administratively prohibited, as for IPv4
+        {1, 2, 11002},   // beyond the scope of the source
+        {1, 3, 11003},   // address unreachable
+        {1, 4, 11005},   // port unreachable
+        {1, 5, 11004},   // source address failed policy
+        {1, 6, 11004},   // reject route
+        {1, 7, 11012},   // source routing header
+        {1, 200, 11003}, // unknown code: the host's
+        {2, 0, 11009},   // packet too big
+        {3, 0, 11013},   // hop limit in transit
+        {3, 1, 11014},   // reassembly
+        {4, 0, 11015},
+        {4, 1, 11015},
+        {4, 2, 11015},
+        // No errors: echo request and reply, redirect, neighbour discovery, unknown types.
+        {128, 0, 0},
+        {129, 0, 0},
+        {137, 0, 0},
+        {135, 0, 0},
+        {136, 0, 0},
+        {0, 0, 0},
+        {5, 0, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(icmpwire::statusForIcmp6(c.type, c.code), c.status)
+            << int(c.type) << "/" << int(c.code);
+}
+
 TEST(IcmpErrorMapping, LocalFailuresNeverLookLikeSuccess)
 {
     EXPECT_EQ(icmpwire::statusForErrno(ENETUNREACH), 11002u);
@@ -98,6 +137,69 @@ TEST(DottedAddress, EverythingElseDoesNot)
     EXPECT_EQ(
         icmpwire::parseDottedAddress(QStringLiteral("1.2.3.4") + QChar(0) + QStringLiteral("x")),
         0xFFFFFFFFu);
+}
+
+TEST(Ipv6Literal, FormsAnOperatorTypes)
+{
+    const uint32_t lo = if_nametoindex("lo");
+    ASSERT_NE(lo, 0u);
+    struct Case
+    {
+        QString text;
+        const char* address;
+        uint32_t scope;
+    };
+    const Case cases[] = {
+        {QStringLiteral("::1"), "::1", 0},
+        {QStringLiteral("[::1]"), "::1", 0},
+        {QStringLiteral("2001:DB8::A"), "2001:db8::a", 0},
+        {QStringLiteral("2001:db8:0:0:0:0:0:a"), "2001:db8::a", 0},
+        {QStringLiteral("::ffff:192.0.2.1"), "::ffff:192.0.2.1", 0},
+        {QStringLiteral("fe80::1%lo"), "fe80::1", lo},
+        {QStringLiteral("[fe80::1%lo]"), "fe80::1", lo},
+        {QStringLiteral("fe80::1%") + QString::number(lo), "fe80::1", lo},
+    };
+    for (const Case& c : cases) {
+        in6_addr parsed{};
+        uint32_t scope = 99;
+        ASSERT_TRUE(icmpwire::parseIpv6Literal(c.text, parsed, scope)) << qPrintable(c.text);
+        in6_addr expected{};
+        ASSERT_EQ(inet_pton(AF_INET6, c.address, &expected), 1);
+        EXPECT_EQ(std::memcmp(&parsed, &expected, sizeof parsed), 0) << qPrintable(c.text);
+        EXPECT_EQ(scope, c.scope) << qPrintable(c.text);
+    }
+}
+
+TEST(Ipv6Literal, EverythingElseIsNoLiteral)
+{
+    for (const char* text : {"",
+                             "127.0.0.1",
+                             "host.example",
+                             "[::1",
+                             "::1]",
+                             "[[::1]]",
+                             "[::1]:80",
+                             "::1 ",
+                             " ::1",
+                             ":::",
+                             "1::2::3",
+                             "fe80::1%",
+                             "fe80::1%nosuchif0",
+                             "fe80::1%0",
+                             "fe80::1%99999999",
+                             "fe80::1%lo%lo",
+                             "::g",
+                             "[]",
+                             "::1/128",
+                             "1:2:3:4:5:6:7:8:9"}) {
+        in6_addr parsed{};
+        uint32_t scope = 0;
+        EXPECT_FALSE(icmpwire::parseIpv6Literal(QString::fromLatin1(text), parsed, scope)) << text;
+    }
+    in6_addr parsed{};
+    uint32_t scope = 0;
+    EXPECT_FALSE(icmpwire::parseIpv6Literal(QStringLiteral("::\u0661"), parsed, scope));
+    EXPECT_FALSE(icmpwire::parseIpv6Literal(QString(200, u':'), parsed, scope));
 }
 
 TEST(TrimControl, RemovesCodesUpTo32AtBothEndsOnly)

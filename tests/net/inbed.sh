@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a test program inside a client namespace of the network test bed:
-#   TM_NETBED_CLIENT=tmn-cdg|tmn-craw inbed.sh PROGRAM [ARGS...]   (default tmn-cdg)
+#   TM_NETBED_CLIENT=tmn-cdg|tmn-craw|tmn-cdns inbed.sh PROGRAM [ARGS...]   (default tmn-cdg)
 # Listing the tests needs no bed. Without root the program runs as it is and its bed tests
 # skip themselves with the reason below.
 set -euo pipefail
@@ -16,7 +16,7 @@ if [ "$(id -u)" -ne 0 ]; then
     exec "$@"
 fi
 case "$ns" in
-tmn-cdg | tmn-craw) ;;
+tmn-cdg | tmn-craw | tmn-cdns) ;;
 *) echo "inbed.sh: '$ns' is no client namespace of the bed" >&2; exit 2 ;;
 esac
 if [ ! -e "/run/netns/$ns" ]; then

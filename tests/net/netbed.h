@@ -3,15 +3,22 @@
 //
 //   tmn-cdg  (datagram client)  10.201.1.2  --+                +-- 10.201.10.2  tmn-tgt (kernel)
 //   tmn-craw (raw client)       10.201.2.2  --+-- tmn-rtr -----+-- 10.201.11.2  tmn-tgt, MTU 1000
-//                                                              +-- 10.201.20.x  tmn-rsp (responder,
+//   tmn-cdns (datagram client,  10.201.3.2  --+                +-- 10.201.12.2  tmn-tgt, MTU 1280
+//             silent DNS)                                      +-- 10.201.20.x  tmn-rsp (responder,
 //                                                                    linked through 10.201.19.0/24)
+//
+// IPv6 runs beside IPv4 on every link: the twin of 10.201.X.Y is fd10:201:X::Y (v6() below),
+// except on the MTU-1000 link, which IPv6 cannot use (its minimum is 1280); the MTU-1280 link
+// serves it instead. The router's end of each client link also has the link-local fe80::1.
 //
 // Test programs run inside one of the two client namespaces (tm_add_netbed_tests() in
 // NetBed.cmake). In tmn-cdg net.ipv4.ping_group_range is open, so the engine gets a datagram
 // socket; in tmn-craw it is closed and the engine falls back to a raw socket. The clients route
 // only 10.201.0.0/16 (through the router); an address outside it fails locally with ENETUNREACH,
-// so nothing ever leaves the bed. The clients' resolver knows the names below from their own
-// hosts file and sends DNS queries only to their own loopback, where nothing answers.
+// (IPv6: fd10:201::/32), so nothing ever leaves the bed. The clients' resolver knows the names
+// below from their own hosts file and sends DNS queries only to their own loopback, where
+// nothing answers: unknown names fail at once. In tmn-cdns the DNS server never answers, so any
+// look-up of a name or address the hosts file does not know hangs for 30 s.
 //
 // Every responder address (10.201.20.0/24) is answered by tests/net/responder.cpp with the
 // behaviour of the table below, chosen by the destination address; addresses missing from the
@@ -22,6 +29,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 namespace netbed {
@@ -29,6 +37,7 @@ namespace netbed {
 // Client namespaces and their own addresses.
 inline constexpr const char* DatagramClient = "tmn-cdg";
 inline constexpr const char* RawClient = "tmn-craw";
+inline constexpr const char* HangingDnsClient = "tmn-cdns";
 inline constexpr const char* DatagramClientAddress = "10.201.1.2";
 inline constexpr const char* RawClientAddress = "10.201.2.2";
 
@@ -56,12 +65,42 @@ inline constexpr const char* NoRoute = "10.201.43.1";     // no route at the rou
 // No route in the client itself: sendto fails with ENETUNREACH, nothing is sent.
 inline constexpr const char* ClientNoRoute = "198.51.100.1";
 
+// IPv6 counterparts. The router's routes answer with ICMPv6 type 1 code 0 (unreachable),
+// code 1 (prohibit), silence (blackhole) and code 0 (no route); its error limiter is off.
+inline constexpr const char* Target6 = "fd10:201:10::2";
+inline constexpr const char* SmallMtuTarget6 = "fd10:201:12::2"; // behind a link of MTU 1280
+inline constexpr int SmallMtu6 = 1280;
+inline constexpr const char* Unreachable6 = "fd10:201:40::1";
+inline constexpr const char* Prohibited6 = "fd10:201:41::1";
+inline constexpr const char* Blackhole6 = "fd10:201:42::1";
+inline constexpr const char* NoRoute6 = "fd10:201:43::1";
+inline constexpr const char* ClientNoRoute6 = "2001:db8::1";
+inline constexpr const char* LinkLocalRouter = "fe80::1%eth0"; // the router, from any client
+
 // Names of the clients' hosts file.
 inline constexpr const char* ResponderName = "responder.tmn.test"; // ResponderEcho
 inline constexpr const char* BroadcastName = "broadcast.tmn.test"; // 255.255.255.255
 inline constexpr const char* UnknownName = "nosuchhost.tmn.test";  // no such name
+// Target6 only: a name without an IPv4 address. TargetName and TargetAlias have both; the
+// reverse look-up of Target6 gives TargetName.
+inline constexpr const char* Target6Name = "target6.tmn.test";
+inline constexpr const char* Target6Alias = "tmn-target6";
+inline constexpr const char* ResponderName6 = "responder.tmn.test"; // also ResponderEcho's twin
 
-// The responder's behaviours, by destination address.
+// The IPv6 twin of a bed address: "10.201.X.Y" gives "fd10:201:X::Y".
+inline std::string v6(std::string_view v4)
+{
+    const size_t third = v4.find('.', v4.find('.') + 1) + 1;
+    const size_t fourth = v4.find('.', third) + 1;
+    return "fd10:201:" + std::string(v4.substr(third, fourth - 1 - third)) +
+           "::" + std::string(v4.substr(fourth));
+}
+
+// The responder's behaviours, by destination address, the same for an address and its IPv6
+// twin. Over IPv6 the forgeries and the redirect are their ICMPv6 kinds (a redirect is type
+// 137); IcmpError rows and the IPv4 error range answer IPv6 with a plain reply, and IPv6
+// errors have their own rows (Icmp6Errors). A forged checksum never reaches an IPv6 socket:
+// the client's kernel drops it.
 enum class Behaviour
 {
     Echo,                   // reply at once
@@ -123,6 +162,23 @@ inline constexpr ResponderHost ParameterProblem{"10.201.20.72", Behaviour::IcmpE
 inline constexpr ResponderHost SourceQuench{"10.201.20.73", Behaviour::IcmpError, 0, 4, 0};
 // The next-hop MTU that the "fragmentation needed" error (code 4) announces.
 inline constexpr int FragNeededMtu = 1000;
+
+// ICMPv6 errors, over IPv6 only (IPv4 gets a plain reply there): type 1 code c answers at
+// fd10:201:20::(80 + c) for c = 0..7; the others below.
+inline constexpr int Unreachable6Base = 80;
+inline constexpr ResponderHost PacketTooBig6{"10.201.20.88", Behaviour::IcmpError, 0, 2, 0};
+inline constexpr ResponderHost HopLimitExceeded6{"10.201.20.89", Behaviour::IcmpError, 0, 3, 0};
+inline constexpr ResponderHost ReassemblyExceeded6{"10.201.20.90", Behaviour::IcmpError, 0, 3, 1};
+inline constexpr ResponderHost HeaderFieldProblem6{"10.201.20.91", Behaviour::IcmpError, 0, 4, 0};
+inline constexpr ResponderHost NextHeaderProblem6{"10.201.20.92", Behaviour::IcmpError, 0, 4, 1};
+inline constexpr ResponderHost OptionProblem6{"10.201.20.93", Behaviour::IcmpError, 0, 4, 2};
+// The MTU that PacketTooBig6 announces (IPv6's minimum: the client cannot be told less).
+inline constexpr int PacketTooBig6Mtu = 1280;
+
+inline constexpr ResponderHost Icmp6Errors[] = {
+    PacketTooBig6,       HopLimitExceeded6,  ReassemblyExceeded6,
+    HeaderFieldProblem6, NextHeaderProblem6, OptionProblem6,
+};
 
 inline constexpr ResponderHost Behaviours[] = {
     ResponderEcho,
