@@ -17,7 +17,7 @@ TEST(ProberSmb, AStopSignalDuringACopyWaitsForItAndLogsItWhole)
     TM_REQUIRE_SMBBED();
     const smbenv::Description bed = smbenv::read();
     ASSERT_TRUE(bed.problem.isEmpty()) << bed.problem.toStdString();
-    // 5 MB at 20 Mbit/s: about two seconds on the wire.
+    // 5 MB at 10 Mbit/s: about four seconds on the wire.
     smbenv::Shaped shaped(bed, QStringLiteral("10mbit"));
     ASSERT_TRUE(shaped.ok()) << shaped.output().toStdString();
 
