@@ -15,15 +15,6 @@
 
 namespace {
 
-template <class T> T* control(QWidget* form, const char* name)
-{
-    T* c = form->findChild<T*>(QString::fromLatin1(name));
-    if (!c)
-        throw EResourceError(
-            QStringLiteral("TForm2: control '%1' is missing").arg(QLatin1String(name)));
-    return c;
-}
-
 // The window the About window is centred on: its owner, else the program's main window.
 QWidget* mainWindowOf(const QWidget* form)
 {
@@ -45,25 +36,12 @@ TForm2::TForm2(QWidget* parent) : QDialog(parent)
         this, resources::windowDescription(QStringLiteral("TForm2")),
         resources::descriptionOrigin(resources::installedModule(), QStringLiteral("TForm2")),
         FormReader::Mode::Create, handlerTable());
-    Panel1 = control<QLabel>(this, "Panel1");
-    RichEdit1 = control<QTextEdit>(this, "RichEdit1");
-    Label1 = control<QLabel>(this, "Label1");
-    ovkWebLabel2 = control<TovkWebLabel>(this, "ovkWebLabel2");
-    Label2 = control<QLabel>(this, "Label2");
-    ovkWebLabel1 = control<TovkWebLabel>(this, "ovkWebLabel1");
-    Button1 = control<QPushButton>(this, "Button1");
+    bindControls(this);
     // A fixed dialog frame: title only, no system menu, no minimise or maximise button.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     // Closing the main window ends the program also while this window is open.
     setAttribute(Qt::WA_QuitOnClose, false);
     Button1->setFocus();
-}
-
-HandlerTable TForm2::handlerTable()
-{
-    HandlerTable h;
-    h.add(QStringLiteral("Button1Click"), this, &TForm2::Button1Click);
-    return h;
 }
 
 void TForm2::Button1Click(QObject*)

@@ -4,6 +4,7 @@
 // the end; showing it again shows the same window. Its controls and texts come from the
 // window description TForm2, read from the installed language module when there is one.
 
+#include "TForm2Glue.h"
 #include "lang/reinit.h"
 
 #include <QDialog>
@@ -13,7 +14,7 @@ class QPushButton;
 class QTextEdit;
 class TovkWebLabel;
 
-class TForm2 : public QDialog, public ReloadableForm
+class TForm2 : public QDialog, public ReloadableForm, public TForm2Glue
 {
     Q_OBJECT
 public:
@@ -23,15 +24,7 @@ public:
 
     void Button1Click(QObject* Sender);
 
-    HandlerTable handlerTable() override;
-
-    QLabel* Panel1;
-    QTextEdit* RichEdit1;
-    QLabel* Label1;
-    TovkWebLabel* ovkWebLabel2;
-    QLabel* Label2;
-    TovkWebLabel* ovkWebLabel1;
-    QPushButton* Button1;
+    HandlerTable handlerTable() override { return descriptionHandlers(this); }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -5,6 +5,7 @@
 // vamtp.cpp (frame, start-up, host history, graph menu), vamtp_ping.cpp, vamtp_analysis.cpp,
 // vamtp_copy.cpp.
 
+#include "TForm1Glue.h"
 #include "lang/reinit.h"
 #include "platform/formreader.h"
 
@@ -38,7 +39,7 @@ namespace testfiles {
 struct TestFile;
 }
 
-class TForm1 : public QMainWindow, public ReloadableForm
+class TForm1 : public QMainWindow, public ReloadableForm, public TForm1Glue
 {
     Q_OBJECT
 public:
@@ -100,111 +101,14 @@ public:
     // own times in Memo3.
     const QList<int64_t>& pingTimes() const { return m_pingTimes; }
 
-    // The handler table the window description is bound with; also used to re-read it.
-    HandlerTable handlerTable() override;
-
-    // Controls named in the description.
-    QLabel* Label20;
-    QComboBox* ComboBox1;
-    QLineEdit* Edit3;
-    QCheckBox* CheckBox6;
-    QLineEdit* Edit4;
-    TMemo* Memo3;
-    TMemo* Memo5;
-    QPushButton* doExit;
-    QTabWidget* PageControl1;
-    QWidget* TabSheet1;
-    QWidget* TabSheet2;
-    QWidget* TabSheet3;
-    QWidget* TabSheet4;
-    QMenuBar* MainMenu1;
-    QAction* Alwaysontop1;
-    QAction* Line1;
-    QAction* Filled1;
-    QAction* Bar1;
-    QAction* Scatter1;
-    QAction* N3D1;
-    QTimer* Timer1;
-    QTimer* Timer2;
-    QTimer* Timer3;
-    QTimer* Timer4;
-
-    // Ping
-    TMemo* LogWindow;
-    QLabel* Label18;
-    QLabel* Label17;
-    QLabel* Label5;
-    QSlider* TrackBar1;
-    QSlider* TrackBar2;
-    QSlider* TrackBar3;
-    QLineEdit* Edit1;
-    QCheckBox* CheckBox1;
-    QCheckBox* CheckBox2;
-    QCheckBox* CheckBox5;
-    QPushButton* doPing1;
-    QPushButton* Button1;
-    QPushButton* Button2;
-    TVexTrend* VexTrend2;
-    QLabel* Label11;
-    QLabel* Label12;
-    QLabel* Label13;
-    QLabel* Label14;
-
-    // Analyse
-    TVexTrend* VexTrend1;
-    QLabel* Label26;
-    QLabel* Label27;
-    QSlider* TrackBar4;
-    QLabel* Label32;
-    QTableWidget* StringGrid1;
-    TMemo* Memo1;
-    TMemo* Memo2;
-    QCheckBox* CheckBox3;
-    QPushButton* Button3;
-    QLineEdit* Edit2;
-
-    // VamtKopie
-    QLineEdit* Edit5;
-    QLabel* Label55;
-    QSlider* TrackBar5;
-    QRadioButton* RadioButton1;
-    QRadioButton* RadioButton2;
-    QRadioButton* RadioButton3;
-    QCheckBox* CheckBox7;
-    QRadioButton* RadioButton4;
-    QRadioButton* RadioButton5;
-    QGroupBox* GroupBox2;
-    QRadioButton* RadioButton6;
-    QRadioButton* RadioButton7;
-    QRadioButton* RadioButton8;
-    QLabel* Label42;
-    QLabel* Label56;
-    QLabel* Label47;
-    QPushButton* Button6;
-    QPushButton* Button7;
-    QPushButton* Button8;
-    QCheckBox* CheckBox8;
-    TMemo* Memo4;
-    TVexTrend* VexTrend3;
-    TVexTrend* VexTrend4;
-    QLabel* Label33;
-    QLabel* Label34;
-    QLabel* Label35;
-    QLabel* Label36;
-    QLabel* Label37;
-    QLabel* Label38;
-    QLabel* Label49;
-    QLabel* Label50;
-    QLabel* Label51;
-    QLabel* Label52;
+    // The handlers the window description names; also used to re-read it.
+    HandlerTable handlerTable() override { return descriptionHandlers(this); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
-    template <class T> T* control(const char* name);
-    void bindControls();
     void loadHostHistory();
     void setGraphStyle(QAction* checked, int style);
     void addLogLine(TMemo* memo, const QString& line);
