@@ -36,12 +36,12 @@ struct TICMP::Sent
     // monotonic clock, so a clock step never shows as a round trip.
     int64_t roundTripNs(const timespec* kernelTime) const
     {
-        const int64_t mono = icmpimpl::nowNs(CLOCK_MONOTONIC) - this->mono;
+        const int64_t elapsed = icmpimpl::nowNs(CLOCK_MONOTONIC) - mono;
         if (kernelTime) {
             const int64_t k = int64_t(kernelTime->tv_sec) * 1000000000 + kernelTime->tv_nsec - real;
-            if (k >= 0 && k <= mono)
+            if (k >= 0 && k <= elapsed)
                 return k;
         }
-        return mono;
+        return elapsed;
     }
 };
