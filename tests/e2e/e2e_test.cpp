@@ -637,8 +637,8 @@ TEST_P(InstalledProgram, AboutWindowOpensFromTheHelpMenu)
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, InstalledProgram, ::testing::Values("de_DE.UTF-8", "en_US.UTF-8"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             return std::string(info.param).substr(0, 5);
+                         [](const ::testing::TestParamInfo<const char*>& testCase) {
+                             return std::string(testCase.param).substr(0, 5);
                          });
 
 } // namespace

@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         LiteralCase{numericZone(), AF_INET6, QStringLiteral("fe80::1%eth0")},
         // An IPv4 host written the IPv6 way goes over IPv4.
         LiteralCase{QStringLiteral("::ffff:10.201.10.2"), AF_INET, QStringLiteral("10.201.10.2")}),
-    [](const auto& info) { return std::to_string(info.index); });
+    [](const auto& testCase) { return std::to_string(testCase.index); });
 
 class Icmp6BadLiteral : public ::testing::TestWithParam<QString>
 {
@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                       QStringLiteral("[::1]:80"), QStringLiteral(":::"),
                       QStringLiteral("fd10:201:10::2 "), QStringLiteral("::ffff:255.255.255.255"),
                       QStringLiteral("fd10:201:10::g")),
-    [](const auto& info) { return std::to_string(info.index); });
+    [](const auto& testCase) { return std::to_string(testCase.index); });
 
 struct NameCase
 {
@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
                                netbed::Target6Name},
                       NameCase{netbed::ResponderName6, AF_INET, netbed::ResponderEcho.address,
                                netbed::ResponderName6}),
-    [](const auto& info) { return std::to_string(info.index); });
+    [](const auto& testCase) { return std::to_string(testCase.index); });
 
 TEST(Icmp6Echo, KernelTargetAnswersWithAFullRecord)
 {
@@ -255,7 +255,7 @@ INSTANTIATE_TEST_SUITE_P(Routes, Icmp6Router,
                                            RouteCase{netbed::Blackhole6, 11010, false},
                                            RouteCase{netbed::NoRoute6, 11002, true},
                                            RouteCase{netbed::ClientNoRoute6, 11002, false}),
-                         [](const auto& info) { return std::to_string(info.index); });
+                         [](const auto& testCase) { return std::to_string(testCase.index); });
 
 struct ErrorCase
 {
@@ -299,7 +299,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{U6 + 7, 11012}, // source routing header
                       ErrorCase{88, 11009}, ErrorCase{89, 11013}, ErrorCase{91, 11015},
                       ErrorCase{92, 11015}, ErrorCase{93, 11015}),
-    [](const auto& info) { return "host" + std::to_string(info.param.octet); });
+    [](const auto& testCase) { return "host" + std::to_string(testCase.param.octet); });
 
 TEST(Icmp6ErrorFromTarget, ReassemblyTimeExceeded)
 {
@@ -358,8 +358,8 @@ INSTANTIATE_TEST_SUITE_P(Kinds, Icmp6ForgedReply,
                          ::testing::Values(netbed::WrongIdent, netbed::WrongSequence,
                                            netbed::WrongPayload, netbed::ShortPayload,
                                            netbed::WrongSource, netbed::BadChecksum),
-                         [](const auto& info) {
-                             const std::string a = info.param.address;
+                         [](const auto& testCase) {
+                             const std::string a = testCase.param.address;
                              return "host" + a.substr(a.rfind('.') + 1);
                          });
 

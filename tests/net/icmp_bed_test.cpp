@@ -215,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(
         RouterCase{netbed::Blackhole, 11010, "Request timed out", false},
         RouterCase{netbed::NoRoute, 11002, "Destination network unreachable", true},
         RouterCase{netbed::ClientNoRoute, 11002, "Destination network unreachable", false}),
-    [](const auto& info) { return std::to_string(info.index); });
+    [](const auto& testCase) { return std::to_string(testCase.index); });
 
 TEST(IcmpRouter, SubnetBroadcastIsRefusedByTheClient)
 {
@@ -314,6 +314,6 @@ INSTANTIATE_TEST_SUITE_P(
                       QString(300, QLatin1Char('a')), QStringLiteral("tmn target"),
                       QStringLiteral("h\u00f6st.tmn.test"), QStringLiteral("nosuchhost.tmn.test"),
                       QStringLiteral("10.201.10.2") + QChar(0)),
-    [](const auto& info) { return std::to_string(info.index); });
+    [](const auto& testCase) { return std::to_string(testCase.index); });
 
 } // namespace

@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ForgedReply,
                          ::testing::Values(netbed::WrongIdent, netbed::WrongSequence,
                                            netbed::WrongPayload, netbed::ShortPayload,
                                            netbed::WrongSource, netbed::BadChecksum),
-                         [](const auto& info) { return octetName(info.param); });
+                         [](const auto& testCase) { return octetName(testCase.param); });
 
 TEST(Responder, GenuineReplyAfterForgeriesCounts)
 {
@@ -148,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{U + 10, 11004}, ErrorCase{U + 11, 11002}, ErrorCase{U + 12, 11003},
                       ErrorCase{U + 13, 11004}, ErrorCase{U + 14, 11003}, ErrorCase{U + 15, 11003},
                       ErrorCase{70, 11013}, ErrorCase{72, 11015}, ErrorCase{73, 11016}),
-    [](const auto& info) { return "host" + std::to_string(info.param.octet); });
+    [](const auto& testCase) { return "host" + std::to_string(testCase.param.octet); });
 
 TEST(IcmpErrorFromTarget, ReassemblyTimeExceeded)
 {

@@ -240,10 +240,10 @@ up() {
     fi
 
     # Both kinds of peer answer over both protocols before a test may start (the first IPv6
-    # echo also settles neighbour discovery).
+    # echo also settles neighbour discovery, which on a loaded machine can outlast one try).
     for client in tmn-cdg tmn-craw tmn-cdns; do
         for target in 10.201.10.2 10.201.20.2 fd10:201:10::2 fd10:201:20::2; do
-            if ! in_ns "$client" ping -q -c 1 -W 2 "$target" >/dev/null; then
+            if ! in_ns "$client" ping -q -c 1 -i 0.5 -w 10 "$target" >/dev/null; then
                 log "$client cannot reach $target"
                 false
             fi

@@ -188,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  netbed::v6(netbed::Delay150.address), nullptr, 150},
                       FamilyCase{netbed::v6(netbed::ResponderNoName.address), AF_INET6,
                                  netbed::v6(netbed::ResponderNoName.address), nullptr, 0}),
-    [](const auto& info) { return std::to_string(info.index); });
+    [](const auto& testCase) { return std::to_string(testCase.index); });
 
 TEST(PingWorker, FailureLeavesTheReplyFieldsEmpty)
 {
@@ -426,6 +426,6 @@ INSTANTIATE_TEST_SUITE_P(
                                {QStringLiteral("netns"), QStringLiteral("exec"),
                                 QString::fromLatin1(netbed::HangingDnsClient),
                                 QStringLiteral(TM_EXITPROBE), QStringLiteral("--lookups")}}),
-    [](const auto& info) { return info.index == 0 ? "Replies" : "NameLookUps"; });
+    [](const auto& testCase) { return testCase.index == 0 ? "Replies" : "NameLookUps"; });
 
 } // namespace

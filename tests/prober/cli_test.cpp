@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   {S("--headless"), S("--config"), S("@FOLDER@p.ini")},
                                   "[copy]\ndestinations=/tmp\n[files]\nfolder=@FOLDER@p.ini/sub\n",
                                   "Cannot create the folder"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 // A listening socket of our own holds the port.
 class HeldPort
@@ -232,6 +232,6 @@ TEST_P(ProberStop, RunsWithoutADisplayServesMetricsAndEndsCleanly)
 INSTANTIATE_TEST_SUITE_P(Prober, ProberStop,
                          ::testing::Values(StopCase{"Term", SIGTERM, "stopped on SIGTERM"},
                                            StopCase{"Int", SIGINT, "stopped on SIGINT"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& testCase) { return std::string(testCase.param.name); });
 
 } // namespace

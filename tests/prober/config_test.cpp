@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "[metrics] listen = example.org:80"},
         BadCase{"RelativeFolder", "[ping]\nhosts=a\n[files]\nfolder=logs\n",
                 "[files] folder = logs: an absolute path is needed"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(ProberConfig, CredentialsOfARefusedDestinationStayOutOfTheMessage)
 {

@@ -90,6 +90,6 @@ INSTANTIATE_TEST_SUITE_P(
                  {S("--metrics-listen=1"), S("--metrics-listen=2")},
                  Mode::Error,
                  "more than once"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& testCase) { return std::string(testCase.param.name); });
 
 } // namespace

@@ -260,7 +260,7 @@ TEST_F(CopySpeed, EachFailureShowsItsReasonBesideTheUnchangedLine)
         EXPECT_TRUE(reason.contains(c.inReason)) << reason.toStdString();
         EXPECT_TRUE(c.osReasons.isEmpty() ||
                     std::any_of(c.osReasons.begin(), c.osReasons.end(),
-                                [&](const QString& os) { return reason.contains(os); }))
+                                [&](const QString& osText) { return reason.contains(osText); }))
             << reason.toStdString();
         reasons << reason;
         if (c.serverDown) {
