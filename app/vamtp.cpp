@@ -32,6 +32,8 @@
 
 namespace {
 constexpr int kMaxHosts = 10;
+constexpr int kLogLimit = 1000; // a log window with more lines than this is trimmed ...
+constexpr int kLogKeep = 999;   // ... to this many before its next line
 const char* const kHostFile = "hostfile.txt";
 } // namespace
 
@@ -159,6 +161,15 @@ void TForm1::newhost()
     for (int i = 0; i < ComboBox1->count(); ++i)
         items += ComboBox1->itemText(i);
     textfile::rewriteLines(dataPath(QString::fromLatin1(kHostFile)), items);
+}
+
+// ---- log windows
+
+void TForm1::addLogLine(TMemo* memo, const QString& line)
+{
+    if (memo->Count() > kLogLimit)
+        memo->KeepLast(kLogKeep);
+    memo->Add(line);
 }
 
 // ---- graph menu

@@ -111,6 +111,7 @@ protected:
 private:
     void loadHostHistory();
     void setGraphStyle(QAction* checked, int style);
+    // A line for a log window (LogWindow, Memo4), its oldest lines trimmed first.
     void addLogLine(TMemo* memo, const QString& line);
     QString dataPath(const QString& fileName) const;
     TPingThread* startWorker(int32_t dataSize, bool resolveName);

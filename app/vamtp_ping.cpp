@@ -2,6 +2,7 @@
 
 #include "app/copymath.h"
 #include "app/pinglog.h"
+#include "app/scaleview.h"
 #include "app/vamtp.h"
 #include "controls/VexTrend.h"
 #include "net/PingThrd.h"
@@ -22,8 +23,6 @@
 #include <QTimer>
 
 namespace {
-constexpr int kLogLimit = 1000; // more lines than this are trimmed ...
-constexpr int kLogKeep = 999;   // ... to this many before the next line
 constexpr int kAverageWindow = 100;
 } // namespace
 
@@ -127,13 +126,6 @@ void TForm1::CheckBox5Click(QObject*)
                                                  : TVexTrend::TTrendOptions());
 }
 
-void TForm1::addLogLine(TMemo* memo, const QString& line)
-{
-    if (memo->Count() > kLogLimit)
-        memo->KeepLast(kLogKeep);
-    memo->Add(line);
-}
-
 void TForm1::PingCompleted(QObject* Sender)
 {
     auto* worker = qobject_cast<TPingThread*>(Sender);
@@ -176,12 +168,8 @@ void TForm1::pingBranch(TPingThread* worker)
         line = pinglog::successLine(stamp, worker->HostText, worker->ReplyDataSize,
                                     worker->RoundTripMs);
         addLogLine(LogWindow, line);
-        const copymath::ScaleLabels scale = copymath::timeScaleLabels(VexTrend2->MaxVal());
-        VexTrend2->setGridYstep(scale.gridStep);
-        Label11->setText(scale.top);
-        Label12->setText(scale.threeQuarter);
-        Label13->setText(scale.half);
-        Label14->setText(scale.quarter);
+        scaleview::show(VexTrend2, {Label11, Label12, Label13, Label14},
+                        copymath::timeScaleLabels(VexTrend2->MaxVal()));
         // The average looks at the newest hundred only; older times are not kept at all.
         // A failed echo never enters it: it would pass for a very fast one.
         m_pingTimes.append(rtt);
