@@ -2,6 +2,7 @@
 
 #include "app/Unit2.h"
 #include "app/pinglog.h"
+#include "app/pingstatsrow.h"
 #include "controls/VexTrend.h"
 #include "net/PingThrd.h"
 #include "platform/application.h"
@@ -80,6 +81,7 @@ void TForm1::FormCreate(QObject*)
     VexTrend2->setGridXstep(int(Round(600.0L / VexTrend2->Divisions())));
     setGridHeaders();
     RadioButton5Click(RadioButton5);
+    showPingStatistics();
 }
 
 void TForm1::doExitClick(QObject*)
@@ -213,6 +215,8 @@ void TForm1::Resetgraph1Click(QObject*)
 {
     Memo3->Clear();
     m_pingTimes.clear();
+    m_pingStats.reset();
+    showPingStatistics();
     VexTrend2->ClearValues();
     VexTrend2->ClearTwinValues();
     VexTrend1->ClearValues();
@@ -251,6 +255,14 @@ void TForm1::showEvent(QShowEvent* event)
         if (const QScreen* s = screen())
             move(s->availableGeometry().center() - QRect(QPoint(), frameGeometry().size()).center());
     }
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // The window was re-read from another language module: the row takes its captions.
+    if (event->type() == QEvent::LanguageChange && Label57)
+        showPingStatistics();
 }
 
 void TForm1::closeEvent(QCloseEvent* event)

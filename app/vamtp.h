@@ -7,6 +7,7 @@
 
 #include "TForm1Glue.h"
 #include "lang/reinit.h"
+#include "net/PingStats.h"
 #include "platform/formreader.h"
 
 #include <QHash>
@@ -101,10 +102,16 @@ public:
     // own times in Memo3.
     const QList<int64_t>& pingTimes() const { return m_pingTimes; }
 
+    // The statistics of the Ping tab's results for one host: the host last pinged from the
+    // Ping tab. They restart when another host is pinged and with "Reset graph".
+    const PingStatistics& pingStatistics() const { return m_pingStats; }
+    const QString& pingStatisticsHost() const { return m_pingStatsHost; }
+
     // The handlers the window description names; also used to re-read it.
     HandlerTable handlerTable() override { return descriptionHandlers(this); }
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -117,6 +124,9 @@ private:
     TPingThread* startWorker(int32_t dataSize, bool resolveName);
     void stopContinuousPinging();
     void pingBranch(TPingThread* worker);
+    void countPingResult(const TPingThread* worker);
+    void restartPingStatistics(const QString& host);
+    void showPingStatistics();
     void analysisBranch(TPingThread* worker, int32_t size);
     void setGridHeaders();
     void setCell(int col, int row, const QString& text, const QString& tip = QString());
@@ -133,6 +143,8 @@ private:
     QHash<const QObject*, int32_t> m_runWorkers;
     QList<int32_t> m_pollSizes;
     QList<int64_t> m_pingTimes;
+    PingStatistics m_pingStats;
+    QString m_pingStatsHost;
     LineTips* m_copyTips = nullptr; // why copies failed, on their lines of Memo4
     bool m_placed = false;
 };

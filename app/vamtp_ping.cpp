@@ -2,6 +2,7 @@
 
 #include "app/copymath.h"
 #include "app/pinglog.h"
+#include "app/pingstatsrow.h"
 #include "app/scaleview.h"
 #include "app/vamtp.h"
 #include "controls/VexTrend.h"
@@ -72,6 +73,8 @@ void TForm1::doPingClick(QObject*)
         Button2->raise();
         Button1->lower();
     }
+    if (Edit3->text() != m_pingStatsHost)
+        restartPingStatistics(Edit3->text());
     m_pingWorkers.insert(startWorker(size, CheckBox6->isChecked()));
 }
 
@@ -158,8 +161,35 @@ void TForm1::PingCompleted(QObject* Sender)
     doPing1->setEnabled(true);
 }
 
+void TForm1::restartPingStatistics(const QString& host)
+{
+    m_pingStatsHost = host;
+    m_pingStats.reset();
+    showPingStatistics();
+}
+
+void TForm1::showPingStatistics()
+{
+    pingstatsrow::show(Label57, Label58, m_pingStats.snapshot());
+}
+
+void TForm1::countPingResult(const TPingThread* worker)
+{
+    // A reply still coming from the host pinged before belongs to statistics that are gone.
+    if (worker->HostText != m_pingStatsHost)
+        return;
+    const auto now = PingStatistics::Clock::now();
+    // A failure is a loss, whatever its reason; it never passes for a very fast reply.
+    if (worker->EchoCount != 0)
+        m_pingStats.addReply(worker->RoundTripUs, now);
+    else
+        m_pingStats.addLoss(now);
+    showPingStatistics();
+}
+
 void TForm1::pingBranch(TPingThread* worker)
 {
+    countPingResult(worker);
     const QString stamp = pinglog::timeStamp(QDateTime::currentDateTime());
     QString line;
     if (worker->EchoCount != 0) {
