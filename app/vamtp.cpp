@@ -4,6 +4,7 @@
 #include "app/pinglog.h"
 #include "app/pingstatsrow.h"
 #include "controls/VexTrend.h"
+#include "metrics/registry.h"
 #include "net/PingThrd.h"
 #include "platform/application.h"
 #include "platform/errors.h"
@@ -38,7 +39,8 @@ constexpr int kLogKeep = 999;   // ... to this many before its next line
 const char* const kHostFile = "hostfile.txt";
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
+TForm1::TForm1(QWidget* parent, metrics::MetricsRegistry* metrics)
+    : QMainWindow(parent), m_metrics(metrics)
 {
     registerVexTrendClass();
     const HandlerTable handlers = handlerTable();
@@ -74,6 +76,7 @@ void TForm1::FormCreate(QObject*)
     PageControl1->setCurrentWidget(TabSheet1);
     // The window opens also when the history cannot be kept; the operator is told why.
     TApplication::instance()->guarded([this] { loadHostHistory(); });
+    historyChanged();
     registry::openOrCreateMachineKey(QStringLiteral("\\Software\\Ostrevane\\Quillnet\\"));
     // The graph's divisions act only on a change: go through 2 so that 100 always takes hold.
     VexTrend2->setDivisions(2);
@@ -146,23 +149,49 @@ void TForm1::ComboBox1Change2(QObject*)
 
 void TForm1::newhost()
 {
-    QCollator collator(QLocale::system());
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    const QString host = Edit3->text();
-    for (int i = 0; i < ComboBox1->count(); ++i) {
-        if (collator.compare(host, ComboBox1->itemText(i)) == 0)
-            return;
-    }
+    if (historyIndex(Edit3->text()) >= 0)
+        return;
     // Inserting and trimming items must not replace what the operator typed.
     const QString typed = ComboBox1->currentText();
     ComboBox1->insertItem(0, typed);
     while (ComboBox1->count() > kMaxHosts)
         ComboBox1->removeItem(kMaxHosts);
     ComboBox1->setEditText(typed);
-    QStringList items;
+    historyChanged();
+    textfile::rewriteLines(dataPath(QString::fromLatin1(kHostFile)), history());
+}
+
+QStringList TForm1::history() const
+{
+    QStringList hosts;
     for (int i = 0; i < ComboBox1->count(); ++i)
-        items += ComboBox1->itemText(i);
-    textfile::rewriteLines(dataPath(QString::fromLatin1(kHostFile)), items);
+        hosts += ComboBox1->itemText(i);
+    return hosts;
+}
+
+int TForm1::historyIndex(const QString& host) const
+{
+    // The same host in another case is no new entry.
+    QCollator collator(QLocale::system());
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    for (int i = 0; i < ComboBox1->count(); ++i) {
+        if (collator.compare(host, ComboBox1->itemText(i)) == 0)
+            return i;
+    }
+    return -1;
+}
+
+void TForm1::historyChanged()
+{
+    // A host is a label only while it is in the history: a typo does not stay a series.
+    if (m_metrics)
+        m_metrics->restrictHosts(history());
+}
+
+QString TForm1::metricsHost(const QString& host) const
+{
+    const int i = historyIndex(host);
+    return i >= 0 ? ComboBox1->itemText(i) : QString();
 }
 
 // ---- log windows

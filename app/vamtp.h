@@ -36,15 +36,23 @@ class LineTips;
 class TMemo;
 class TPingThread;
 class TVexTrend;
+namespace metrics {
+class MetricsRegistry;
+}
 namespace testfiles {
 struct TestFile;
+}
+namespace analysis {
+struct Column;
 }
 
 class TForm1 : public QMainWindow, public ReloadableForm, public TForm1Glue
 {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    // With metrics, the window counts what it measures there (nothing else changes); hosts are
+    // labels only while they are in the host history.
+    explicit TForm1(QWidget* parent = nullptr, metrics::MetricsRegistry* metrics = nullptr);
     ~TForm1() override;
 
     // Handlers bound by the window description; each takes the control that raised it.
@@ -117,6 +125,10 @@ protected:
 
 private:
     void loadHostHistory();
+    QStringList history() const;
+    int historyIndex(const QString& host) const;
+    void historyChanged();
+    QString metricsHost(const QString& host) const;
     void setGraphStyle(QAction* checked, int style);
     // A line for a log window (LogWindow, Memo4), its oldest lines trimmed first.
     void addLogLine(TMemo* memo, const QString& line);
@@ -128,6 +140,7 @@ private:
     void restartPingStatistics(const QString& host);
     void showPingStatistics();
     void analysisBranch(TPingThread* worker, int32_t size);
+    void recordAnalysis(int32_t dataSize, const analysis::Column& column);
     void setGridHeaders();
     void setCell(int col, int row, const QString& text, const QString& tip = QString());
     void chooseUnit(const char* text, const char* divisor);
@@ -146,5 +159,6 @@ private:
     PingStatistics m_pingStats;
     QString m_pingStatsHost;
     LineTips* m_copyTips = nullptr; // why copies failed, on their lines of Memo4
+    metrics::MetricsRegistry* const m_metrics;
     bool m_placed = false;
 };

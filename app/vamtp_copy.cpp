@@ -6,6 +6,7 @@
 #include "app/testfiles.h"
 #include "app/vamtp.h"
 #include "controls/VexTrend.h"
+#include "metrics/registry.h"
 #include "platform/application.h"
 #include "platform/conv.h"
 #include "platform/copy/copythread.h"
@@ -189,6 +190,9 @@ void TForm1::Button5Click(QObject*)
     const bool copied = copy.copied;
     const QString copyReason = copy.reason;
     const int64_t elapsedUs = copy.nanoseconds / 1000;
+    if (m_metrics)
+        m_metrics->recordCopy(folder, metrics::copySizeLabel(file.sizeBytes), copied,
+                              double(copy.nanoseconds) / 1e9, file.sizeBytes);
     const int32_t elapsed = copied ? copymath::wholeMilliseconds(elapsedUs) : 0;
     const int32_t speed =
         copied ? copymath::speedHundredthsUs(file.sizeBytes, elapsedUs, StrToInt(Label42->text()))

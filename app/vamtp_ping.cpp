@@ -6,6 +6,7 @@
 #include "app/scaleview.h"
 #include "app/vamtp.h"
 #include "controls/VexTrend.h"
+#include "metrics/registry.h"
 #include "net/PingThrd.h"
 #include "platform/application.h"
 #include "platform/conv.h"
@@ -175,6 +176,10 @@ void TForm1::showPingStatistics()
 
 void TForm1::countPingResult(const TPingThread* worker)
 {
+    if (m_metrics) {
+        if (const QString host = metricsHost(worker->HostText); !host.isEmpty())
+            m_metrics->recordPing(host, *worker);
+    }
     // A reply still coming from the host pinged before belongs to statistics that are gone.
     if (worker->HostText != m_pingStatsHost)
         return;
