@@ -6,6 +6,7 @@
 #include "platform/resources.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFileInfo>
 #include <QPointer>
 #include <QWidget>
@@ -84,8 +85,11 @@ void ReloadForms()
     for (QWidget* w : QApplication::topLevelWidgets())
         windows.append(w);
     for (const QPointer<QWidget>& w : std::as_const(windows)) {
-        if (w)
-            ReloadFormClasses(w, &QWidget::staticMetaObject);
+        if (w && ReloadFormClasses(w, &QWidget::staticMetaObject) && w) {
+            // Texts a window makes itself (from the string table) follow the new module.
+            QEvent changed(QEvent::LanguageChange);
+            QCoreApplication::sendEvent(w, &changed);
+        }
     }
 }
 
