@@ -43,7 +43,6 @@ public:
     {
         m_handlers.insert(name, [form, member](QObject* sender) { (form->*member)(sender); });
     }
-    void add(const QString& name, Handler handler) { m_handlers.insert(name, std::move(handler)); }
     // A member bound after reading: the description must hold an object of that name and
     // class (className as the meta-object gives it).
     void addMember(const QString& name, const char* className)
