@@ -11,6 +11,7 @@
 #include "platform/conv.h"
 #include "platform/copy/copythread.h"
 #include "platform/copy/filecopy.h"
+#include "platform/logging.h"
 #include "platform/memo.h"
 #include "platform/programdir.h"
 #include "platform/rounding.h"
@@ -18,7 +19,6 @@
 
 #include <QDateTime>
 #include <QLineEdit>
-#include <QLoggingCategory>
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -27,10 +27,6 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
-
-// Why copies and deletions fail, for whoever reads the program's diagnostic output; the
-// timing of every copy at the debug level.
-Q_LOGGING_CATEGORY(lcCopy, "tallowmere.copy", QtInfoMsg)
 
 namespace {
 

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
@@ -92,9 +93,16 @@ void TForm1::CheckBox1Click(QObject*)
 
 void TForm1::Button1Click(QObject*)
 {
-    CheckBox1->setChecked(true);
-    // The first ping may have failed (a bad data size): continuous pinging did not start then.
-    FormReader::rethrowPending();
+    // The box's handler starts the pinging. It is called here, not through the box's signal,
+    // so that a first ping that fails (a bad data size) ends this handler too: continuous
+    // pinging did not start then.
+    if (!CheckBox1->isChecked()) {
+        {
+            const QSignalBlocker blocker(CheckBox1);
+            CheckBox1->setChecked(true);
+        }
+        CheckBox1Click(CheckBox1);
+    }
     Button2->raise();
     Button1->lower();
 }

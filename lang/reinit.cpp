@@ -2,6 +2,7 @@
 
 #include "platform/application.h"
 #include "platform/locale.h"
+#include "platform/logging.h"
 #include "platform/programdir.h"
 #include "platform/resources.h"
 
@@ -18,10 +19,19 @@ constexpr uint16_t kEnglishUS = 1033;
 // German (Germany, Austria, Liechtenstein, Luxembourg, Switzerland) in the order compared.
 constexpr uint16_t kGermanLanguages[] = {1031, 3079, 5127, 4103, 2055};
 
+// A module that is there but cannot be loaded leaves the texts as they are, as none would;
+// only the log says why.
 ModuleHandle loadFromFolder(const QString& folder, const QString& name)
 {
     const QString found = resources::findFileIgnoringCase(folder, name);
-    return found.isEmpty() ? nullptr : resources::loadModule(folder + u'/' + found);
+    if (found.isEmpty())
+        return nullptr;
+    const QString path = folder + u'/' + found;
+    ModuleHandle module = resources::loadModule(path);
+    if (!module)
+        qCWarning(lcLang).noquote()
+            << "the language module" << path << "cannot be read as a module and is not used";
+    return module;
 }
 
 bool reloadClass(QWidget* window, const QMetaObject* cls, const QMetaObject* stopClass)
