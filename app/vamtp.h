@@ -146,6 +146,7 @@ private:
     void chooseUnit(const char* text, const char* divisor);
     const testfiles::TestFile& checkedTestFile() const;
     void feedAverage(TMemo* list, TVexTrend* graph);
+    void showCopyFigures(bool copied, int32_t elapsed, int32_t speed);
     void showCopyReason(const QString& line, const QString& reason);
     QString cell(int col, int row) const;
 

@@ -166,6 +166,26 @@ void TForm1::feedAverage(TMemo* list, TVexTrend* graph)
         graph->AddTwinValue(*average);
 }
 
+// A failed copy shows as 0 on both graphs but never enters an average: it would pass for a
+// very fast copy.
+void TForm1::showCopyFigures(bool copied, int32_t elapsed, int32_t speed)
+{
+    VexTrend3->AddValue(elapsed);
+    scaleview::show(VexTrend3, {Label35, Label36, Label37, Label38},
+                    copymath::timeScaleLabels(VexTrend3->MaxVal()));
+    if (copied)
+        Memo3->Add(QString::number(elapsed));
+    feedAverage(Memo3, VexTrend3);
+
+    Label47->setText(QString::number(speed));
+    VexTrend4->AddValue(speed);
+    scaleview::show(VexTrend4, {Label49, Label50, Label51, Label52},
+                    copymath::speedScaleLabels(VexTrend4->MaxVal(), QLocale::system()));
+    if (copied)
+        Memo5->Add(Label47->text());
+    feedAverage(Memo5, VexTrend4);
+}
+
 void TForm1::Button5Click(QObject*)
 {
     const testfiles::TestFile& file = checkedTestFile();
@@ -194,22 +214,7 @@ void TForm1::Button5Click(QObject*)
         copied ? copymath::speedHundredthsUs(file.sizeBytes, elapsedUs, StrToInt(Label42->text()))
                : 0;
 
-    // A failed copy shows as 0 on both graphs but never enters an average: it would pass for
-    // a very fast copy.
-    VexTrend3->AddValue(elapsed);
-    scaleview::show(VexTrend3, {Label35, Label36, Label37, Label38},
-                    copymath::timeScaleLabels(VexTrend3->MaxVal()));
-    if (copied)
-        Memo3->Add(QString::number(elapsed));
-    feedAverage(Memo3, VexTrend3);
-
-    Label47->setText(QString::number(speed));
-    VexTrend4->AddValue(speed);
-    scaleview::show(VexTrend4, {Label49, Label50, Label51, Label52},
-                    copymath::speedScaleLabels(VexTrend4->MaxVal(), QLocale::system()));
-    if (copied)
-        Memo5->Add(Label47->text());
-    feedAverage(Memo5, VexTrend4);
+    showCopyFigures(copied, elapsed, speed);
 
     QString deleteReason;
     const bool deleted = filecopy::deleteOnCopyThread(destination, &deleteReason);

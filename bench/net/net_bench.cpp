@@ -135,34 +135,39 @@ void raiseFileLimit()
     }
 }
 
+struct ParallelTarget
+{
+    std::string host;
+    int delay;
+};
+
+// IPv4 and IPv6 in turn; the small-MTU target of each family.
+const ParallelTarget kParallelTargets[] = {{netbed::Target, 0},
+                                           {netbed::v6(netbed::ResponderEcho.address), 0},
+                                           {netbed::Delay20.address, 20},
+                                           {netbed::v6(netbed::Delay150.address), 150},
+                                           {netbed::SmallMtuTarget, 0},
+                                           {netbed::Target6, 0},
+                                           {netbed::ResponderEcho.address, 0},
+                                           {netbed::v6(netbed::Delay20.address), 20},
+                                           {netbed::Delay150.address, 150},
+                                           {netbed::SmallMtuTarget6, 0}};
+
+// The first big echo over the IPv6 small-MTU link learns the path MTU ("packet too big").
+void learnSmallPathMtu()
+{
+    TICMP warm;
+    warm.SetTargetHost(QString::fromLatin1(netbed::SmallMtuTarget6));
+    warm.DataSize = 64000;
+    warm.SendEchoRequest();
+}
+
 void parallel()
 {
-    struct Target
-    {
-        std::string host;
-        int delay;
-    };
-    // IPv4 and IPv6 in turn; the small-MTU target of each family.
-    const Target targets[] = {{netbed::Target, 0},
-                              {netbed::v6(netbed::ResponderEcho.address), 0},
-                              {netbed::Delay20.address, 20},
-                              {netbed::v6(netbed::Delay150.address), 150},
-                              {netbed::SmallMtuTarget, 0},
-                              {netbed::Target6, 0},
-                              {netbed::ResponderEcho.address, 0},
-                              {netbed::v6(netbed::Delay20.address), 20},
-                              {netbed::Delay150.address, 150},
-                              {netbed::SmallMtuTarget6, 0}};
     const int sizes[] = {1, 56, 1000, 1472, 4000, 16000, 64000};
     const int n = 1000;
     int done = 0, ok = 0, lost = 0, crossed = 0, peak = 0, six = 0;
-    // The first big echo over the IPv6 small-MTU link learns the path MTU ("packet too big").
-    {
-        TICMP warm;
-        warm.SetTargetHost(QString::fromLatin1(netbed::SmallMtuTarget6));
-        warm.DataSize = 64000;
-        warm.SendEchoRequest();
-    }
+    learnSmallPathMtu();
     QEventLoop loop;
     QElapsedTimer wall;
     wall.start();
@@ -170,7 +175,7 @@ void parallel()
         auto* w = new TPingThread;
         appendWorkerId(w->ThreadID());
         w->FreeOnTerminate = true;
-        const Target t = targets[i % 10];
+        const ParallelTarget t = kParallelTargets[i % 10];
         w->HostText = QString::fromStdString(t.host);
         w->DataSize = sizes[i % 7];
         w->TimeOutMs = 9000;

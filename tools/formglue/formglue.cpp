@@ -178,22 +178,24 @@ void write(const QString& path, const QString& text)
         throw std::runtime_error(qPrintable(QStringLiteral("%1: %2").arg(path, out.errorString())));
 }
 
-void generate(const Form& form, const QString& uiPath, const QString& windowHeader,
-              const QString& outDir)
+QStringList classesOf(const Form& form)
 {
-    const QString glue = form.cls + QStringLiteral("Glue");
-    const QString origin = QFileInfo(uiPath).fileName();
     QStringList classes;
     for (const Object& o : form.objects) {
         if (!classes.contains(o.cls))
             classes.append(o.cls);
     }
     classes.sort();
+    return classes;
+}
 
+QString headerText(const Form& form, const QString& origin)
+{
+    const QString glue = form.cls + QStringLiteral("Glue");
     QString h = QStringLiteral("#pragma once\n// Generated from %1 by formglue: do not edit.\n\n")
                     .arg(origin);
     h += QStringLiteral("class HandlerTable;\nclass QObject;\nclass %1;\n").arg(form.cls);
-    for (const QString& c : classes)
+    for (const QString& c : classesOf(form))
         h += QStringLiteral("class %1;\n").arg(c);
     h += QStringLiteral("\n// The objects of the window description, bound by name once it has "
                         "been read.\nclass %1\n{\npublic:\n")
@@ -208,13 +210,18 @@ void generate(const Form& form, const QString& uiPath, const QString& windowHead
              "name,\n    // and every member the description must bind.\n"
              "    static HandlerTable descriptionHandlers(%1* window);\n};\n")
              .arg(form.cls);
+    return h;
+}
 
+QString sourceText(const Form& form, const QString& origin, const QString& windowHeader)
+{
+    const QString glue = form.cls + QStringLiteral("Glue");
     QString cpp =
         QStringLiteral("// Generated from %1 by formglue: do not edit.\n#include \"%2\"\n\n"
                        "#include \"platform/errors.h\"\n#include \"platform/formreader.h\"\n\n")
             .arg(origin, windowHeader);
     QStringList includes;
-    for (const QString& c : classes)
+    for (const QString& c : classesOf(form))
         includes.append(QStringLiteral("#include %1\n").arg(headerOf(form, c)));
     includes.removeDuplicates();
     cpp += includes.join(QString()) + u'\n';
@@ -241,9 +248,17 @@ void generate(const Form& form, const QString& uiPath, const QString& windowHead
         cpp +=
             QStringLiteral("    h.addMember(QStringLiteral(\"%1\"), \"%2\");\n").arg(o.name, o.cls);
     cpp += QStringLiteral("    return h;\n}\n");
+    return cpp;
+}
 
-    write(QDir(outDir).filePath(glue + QStringLiteral(".h")), h);
-    write(QDir(outDir).filePath(glue + QStringLiteral(".cpp")), cpp);
+void generate(const Form& form, const QString& uiPath, const QString& windowHeader,
+              const QString& outDir)
+{
+    const QString glue = form.cls + QStringLiteral("Glue");
+    const QString origin = QFileInfo(uiPath).fileName();
+    write(QDir(outDir).filePath(glue + QStringLiteral(".h")), headerText(form, origin));
+    write(QDir(outDir).filePath(glue + QStringLiteral(".cpp")),
+          sourceText(form, origin, windowHeader));
 }
 
 } // namespace
