@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <cerrno>
 
-#include "support/testapp.h"
+#include "support/filebytes.h"
 
 #include <gtest/gtest.h>
 

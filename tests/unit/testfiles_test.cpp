@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "support/testapp.h"
+#include "support/filebytes.h"
 
 #include <gtest/gtest.h>
 
