@@ -53,9 +53,6 @@ ScaleLabels timeScaleLabels(int32_t maxVal);
 // Round(M / 200), Round(M / 400); step Round(M / 8).
 ScaleLabels speedScaleLabels(int32_t maxVal, const QLocale& locale);
 
-// The locale's time separator (":" in most, "." in Finnish), from its short time format.
-QChar timeSeparator(const QLocale& locale);
-
 // "mmmdd, hh:nn:ss": the locale's abbreviated month name, two-digit day, 24-hour time.
 QString copyTimestamp(const QDateTime& start, const QLocale& locale);
 
