@@ -1,5 +1,7 @@
 #include "net/NetLookup.h"
 
+#include "platform/posix.h"
+
 #include <netdb.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -19,15 +21,10 @@ namespace {
 struct Task
 {
     std::function<void()> job;
-    int done = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    posix::Fd done{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     // The eventfd wakes the waiter; the flag orders the job's writes before the waiter's reads
     // in a way the thread sanitizer can see as well.
     std::atomic<bool> finished{false};
-    ~Task()
-    {
-        if (done >= 0)
-            ::close(done);
-    }
 };
 
 } // namespace
@@ -40,7 +37,7 @@ bool runInterruptibly(int wakeFd, std::function<void()> job)
     }
     auto task = std::make_shared<Task>();
     task->job = std::move(job);
-    if (task->done < 0) {
+    if (!task->done.valid()) {
         task->job();
         return true;
     }
@@ -49,7 +46,7 @@ bool runInterruptibly(int wakeFd, std::function<void()> job)
             task->job();
             task->finished.store(true, std::memory_order_release);
             const uint64_t one = 1;
-            [[maybe_unused]] const ssize_t n = ::write(task->done, &one, sizeof one);
+            [[maybe_unused]] const ssize_t n = ::write(task->done.get(), &one, sizeof one);
         }).detach();
     } catch (const std::system_error&) {
         // No thread to spare: wait the old way rather than not look up at all.
@@ -57,7 +54,7 @@ bool runInterruptibly(int wakeFd, std::function<void()> job)
         return true;
     }
     for (;;) {
-        pollfd fds[2] = {{task->done, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        pollfd fds[2] = {{task->done.get(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
         const int ready = ::poll(fds, 2, -1);
         if (ready < 0 && errno != EINTR)
             return false; // cannot wait: leave the look-up to itself

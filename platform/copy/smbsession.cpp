@@ -1,6 +1,7 @@
 #include "platform/copy/smbsession.h"
 
 #include "platform/copy/filecopy.h"
+#include "platform/posix.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -164,8 +165,8 @@ SMBCCTX* SmbSession::context(QString* reason)
     // thread needs no locking by the library anyway.
     SMBCCTX* context = smbc_new_context();
     if (!context) {
-        fail(reason, QStringLiteral("Cannot create an SMB client: %1")
-                         .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        fail(reason,
+             QStringLiteral("Cannot create an SMB client: %1").arg(posix::errorText(errno)));
         return nullptr;
     }
     // Set before initialising: the library's messages never reach stdout.
@@ -178,8 +179,8 @@ SMBCCTX* SmbSession::context(QString* reason)
     if (!smbc_init_context(context)) {
         const int error = errno;
         smbc_free_context(context, 0);
-        fail(reason, QStringLiteral("Cannot start the SMB client: %1")
-                         .arg(QString::fromLocal8Bit(std::strerror(error))));
+        fail(reason,
+             QStringLiteral("Cannot start the SMB client: %1").arg(posix::errorText(error)));
         return nullptr;
     }
     m_context = context;
