@@ -11,9 +11,6 @@ namespace copymath {
 
 namespace {
 
-constexpr long double kInt32Max = std::numeric_limits<int32_t>::max();
-constexpr long double kInt32Min = std::numeric_limits<int32_t>::min();
-
 QString twoDigits(int value)
 {
     return QStringLiteral("%1").arg(value, 2, 10, QChar(u'0'));
@@ -28,17 +25,6 @@ int32_t elapsedMs(const QDateTime& start, const QDateTime& end)
         return 0;
     return ms > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
                                                     : int32_t(ms);
-}
-
-int32_t roundHalfEven(long double value)
-{
-    if (std::isnan(value))
-        return 0;
-    if (value >= kInt32Max)
-        return std::numeric_limits<int32_t>::max();
-    if (value <= kInt32Min)
-        return std::numeric_limits<int32_t>::min();
-    return int32_t(Round(value));
 }
 
 int32_t wholeMilliseconds(int64_t elapsedUs)

@@ -18,10 +18,6 @@ namespace copymath {
 // a span beyond the 32-bit range its largest value.
 int32_t elapsedMs(const QDateTime& start, const QDateTime& end);
 
-// Nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4), kept inside the 32-bit
-// range.
-int32_t roundHalfEven(long double value);
-
 // A copy's time in microseconds as the whole milliseconds the log and the time graph show,
 // halves to even.
 int32_t wholeMilliseconds(int64_t elapsedUs);

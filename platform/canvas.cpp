@@ -1,5 +1,7 @@
 #include "platform/canvas.h"
 
+#include "platform/rounding.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QVarLengthArray>
@@ -10,15 +12,6 @@
 namespace {
 
 using Wide = __int128;
-
-// floor(a / b) for b > 0.
-qint64 floorDiv(Wide a, Wide b)
-{
-    Wide q = a / b;
-    if ((a % b != 0) && (a < 0))
-        --q;
-    return qint64(q);
-}
 
 // Spans are clipped to the surface afterwards, so far-away ends only need to stay far away.
 qint64 ceilToInt(double v)
@@ -136,7 +129,8 @@ void Canvas::line(CanvasPoint from, CanvasPoint to)
     const qint64 minor0 = xMajor ? py : px;
     const int minorStep = xMajor ? sy : sx;
     for (qint64 k = kLo; k <= kHi; ++k) {
-        const qint64 minorOffset = floorDiv(Wide(2) * k * dMinor + dMajor, Wide(2) * dMajor);
+        const qint64 minorOffset =
+            qint64(floorDiv(Wide(2) * k * dMinor + dMajor, Wide(2) * dMajor));
         const qint64 minor = minor0 + minorStep * minorOffset;
         if (minor < 1 - w || minor >= minorLimit)
             continue;
