@@ -297,9 +297,7 @@ void TVexTrend::setLabelFont(Canvas& c) const
     // per inch that logical pixels stand for).
     const QFont f = font();
     const int size = f.pixelSize() > 0 ? (f.pixelSize() * 72 + 48) / 96 : qRound(f.pointSizeF());
-    const QColor text = palette().color(QPalette::WindowText);
-    const quint32 colour =
-        quint32(text.red()) | quint32(text.green()) << 8 | quint32(text.blue()) << 16;
+    const quint32 colour = colorref::fromColor(palette().color(QPalette::WindowText));
     c.setFont(f, std::max(1, size), colour, bool(m_options & toRotated));
 }
 

@@ -3,6 +3,7 @@
 
 #include "controls/VexTrend.h"
 #include "platform/application.h"
+#include "platform/colorref.h"
 
 #include <QImage>
 #include <QPainter>
@@ -24,7 +25,7 @@ std::unique_ptr<TVexTrend> pingGraph(TVexTrend::TTrendStyle style, TVexTrend::TT
     g->setFont(f);
     g->setDivisions(100);
     g->setGridXstep(6);
-    g->setColorBase(TVexTrend::clBlue);
+    g->setColorBase(colorref::clBlue);
     g->setAutoScale(true);
     g->setStyle(style);
     g->setOptions(options);

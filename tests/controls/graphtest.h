@@ -3,6 +3,7 @@
 
 #include "controls/VexTrend.h"
 #include "platform/canvas.h"
+#include "platform/colorref.h"
 
 #include <QImage>
 
@@ -27,7 +28,7 @@ inline void fill(TVexTrend& g, std::initializer_list<int> values, int maxVal, bo
 
 inline bool is(const QImage& img, int x, int y, quint32 colour)
 {
-    return img.valid(x, y) && img.pixel(x, y) == Canvas::toRgb(colour);
+    return img.valid(x, y) && img.pixel(x, y) == colorref::toRgb(colour);
 }
 
 inline std::set<int> rowsWith(const QImage& img, quint32 colour)
