@@ -11,6 +11,7 @@ using graphtest::columnsWith;
 using graphtest::count;
 using graphtest::fill;
 using graphtest::is;
+using graphtest::pingGraph;
 using graphtest::rowsWith;
 
 namespace {
@@ -20,24 +21,6 @@ constexpr quint32 kBlue = colorref::clBlue;
 constexpr quint32 kGrey = colorref::clSilver;
 constexpr quint32 kWhite = colorref::clWhite;
 constexpr quint32 kBlack = colorref::clBlack;
-
-// The ping graph as the main window stores it (with the start-up grid step).
-std::unique_ptr<TVexTrend> pingGraph()
-{
-    auto g = std::make_unique<TVexTrend>();
-    g->setGeometry(7, 20, 585, 181);
-    g->setBorderStyle(TVexTrend::bsSingle);
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPixelSize(11);
-    f.setBold(true);
-    g->setFont(f);
-    g->setStyle(TVexTrend::tsLine);
-    g->setDivisions(100);
-    g->setGridXstep(6);
-    g->setGridYstep(25);
-    g->setColorBase(kBlue);
-    return g;
-}
 
 // The analysis bar graph.
 std::unique_ptr<TVexTrend> analysisGraph()
