@@ -1,5 +1,6 @@
 #include "net/NetLookup.h"
 
+#include "platform/logging.h"
 #include "platform/posix.h"
 
 #include <netdb.h>
@@ -38,6 +39,9 @@ bool runInterruptibly(int wakeFd, std::function<void()> job)
     auto task = std::make_shared<Task>();
     task->job = std::move(job);
     if (!task->done.valid()) {
+        const int error = errno;
+        qCWarning(lcNet).noquote() << "no descriptor to wait on, the look-up cannot be cut short:"
+                                   << posix::errorText(error);
         task->job();
         return true;
     }
@@ -48,16 +52,21 @@ bool runInterruptibly(int wakeFd, std::function<void()> job)
             const uint64_t one = 1;
             [[maybe_unused]] const ssize_t n = ::write(task->done.get(), &one, sizeof one);
         }).detach();
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& e) {
         // No thread to spare: wait the old way rather than not look up at all.
+        qCWarning(lcNet) << "no thread for the look-up, it cannot be cut short:" << e.what();
         task->job();
         return true;
     }
     for (;;) {
         pollfd fds[2] = {{task->done.get(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
         const int ready = ::poll(fds, 2, -1);
-        if (ready < 0 && errno != EINTR)
-            return false; // cannot wait: leave the look-up to itself
+        if (ready < 0 && errno != EINTR) {
+            // Cannot wait: leave the look-up to itself.
+            const int error = errno;
+            qCWarning(lcNet).noquote() << "cannot wait for the look-up:" << posix::errorText(error);
+            return false;
+        }
         if (task->finished.load(std::memory_order_acquire))
             return true;
         if (ready > 0 && fds[1].revents)
