@@ -1,9 +1,8 @@
 #include "app/copymath.h"
 
 #include "platform/conv.h"
+#include "platform/locale.h"
 #include "platform/rounding.h"
-
-#include <QRegularExpression>
 
 #include <cmath>
 #include <limits>
@@ -11,9 +10,6 @@
 namespace copymath {
 
 namespace {
-
-constexpr long double kInt32Max = std::numeric_limits<int32_t>::max();
-constexpr long double kInt32Min = std::numeric_limits<int32_t>::min();
 
 QString twoDigits(int value)
 {
@@ -29,17 +25,6 @@ int32_t elapsedMs(const QDateTime& start, const QDateTime& end)
         return 0;
     return ms > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
                                                     : int32_t(ms);
-}
-
-int32_t roundHalfEven(long double value)
-{
-    if (std::isnan(value))
-        return 0;
-    if (value >= kInt32Max)
-        return std::numeric_limits<int32_t>::max();
-    if (value <= kInt32Min)
-        return std::numeric_limits<int32_t>::min();
-    return int32_t(Round(value));
 }
 
 int32_t wholeMilliseconds(int64_t elapsedUs)
@@ -94,28 +79,11 @@ ScaleLabels speedScaleLabels(int32_t maxVal, const QLocale& locale)
     return labels;
 }
 
-QChar timeSeparator(const QLocale& locale)
-{
-    const QString format = locale.timeFormat(QLocale::ShortFormat);
-    const qsizetype hour = format.indexOf(QRegularExpression(QStringLiteral("[hH]")));
-    if (hour >= 0) {
-        for (qsizetype i = hour; i < format.size(); ++i) {
-            const QChar c = format[i];
-            if (c == u'h' || c == u'H')
-                continue;
-            if (!c.isLetterOrNumber() && !c.isSpace() && c != u'\'')
-                return c;
-            break;
-        }
-    }
-    return u':';
-}
-
 QString copyTimestamp(const QDateTime& start, const QLocale& locale)
 {
     const QDate date = start.date();
     const QTime time = start.time();
-    const QChar sep = timeSeparator(locale);
+    const QChar sep = userlocale::timeSeparator(locale);
     // The stand-alone form is the bare abbreviation ("Dez", not "Dez.") that a stamp needs.
     return locale.standaloneMonthName(date.month(), QLocale::ShortFormat) + twoDigits(date.day()) +
            QStringLiteral(", ") + twoDigits(time.hour()) + sep + twoDigits(time.minute()) + sep +

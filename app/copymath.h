@@ -18,10 +18,6 @@ namespace copymath {
 // a span beyond the 32-bit range its largest value.
 int32_t elapsedMs(const QDateTime& start, const QDateTime& end);
 
-// Nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4), kept inside the 32-bit
-// range.
-int32_t roundHalfEven(long double value);
-
 // A copy's time in microseconds as the whole milliseconds the log and the time graph show,
 // halves to even.
 int32_t wholeMilliseconds(int64_t elapsedUs);
@@ -52,9 +48,6 @@ ScaleLabels timeScaleLabels(int32_t maxVal);
 // Speed graph (hundredths): M / 100 as shortest float text, then whole units Round(M / 400 * 3),
 // Round(M / 200), Round(M / 400); step Round(M / 8).
 ScaleLabels speedScaleLabels(int32_t maxVal, const QLocale& locale);
-
-// The locale's time separator (":" in most, "." in Finnish), from its short time format.
-QChar timeSeparator(const QLocale& locale);
 
 // "mmmdd, hh:nn:ss": the locale's abbreviated month name, two-digit day, 24-hour time.
 QString copyTimestamp(const QDateTime& start, const QLocale& locale);

@@ -1,6 +1,6 @@
 #include "app/pinglog.h"
 
-#include "app/copymath.h"
+#include "platform/locale.h"
 
 #include <QLocale>
 
@@ -9,7 +9,7 @@ namespace pinglog {
 QString timeStamp(const QDateTime& when)
 {
     // The locale is read once; looking it up for every line costs more than the line itself.
-    static const QChar sep = copymath::timeSeparator(QLocale::system());
+    static const QChar sep = userlocale::timeSeparator(QLocale::system());
     const QTime t = when.time();
     const QDate d = when.date();
     auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QChar(u'0')); };

@@ -2,6 +2,7 @@
 
 #include "platform/canvas.h"
 #include "platform/formreader.h"
+#include "platform/rounding.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -10,25 +11,6 @@
 #include <cmath>
 
 namespace {
-
-// Round as the graph's formulas mean it: halves to the even neighbour.
-qint64 roundEven(double x)
-{
-    return qint64(std::nearbyint(x));
-}
-
-qint64 floorDiv(qint64 a, qint64 b)
-{
-    qint64 q = a / b;
-    if (a % b != 0 && ((a < 0) != (b < 0)))
-        --q;
-    return q;
-}
-
-qint64 ceilDiv(qint64 a, qint64 b)
-{
-    return -floorDiv(-a, b);
-}
 
 template <class T> bool changes(T& field, T value)
 {
@@ -287,7 +269,7 @@ void TVexTrend::drawGrid(Canvas& c, int right, int bottom) const
             const qint64 hi = m_minVal + std::min(range - 1, ceilDiv((p + 1) * range, 100) - 1);
             if (lo > hi || ceilDiv(lo, m_gridYstep) * m_gridYstep > hi)
                 continue;
-            const qint64 y = bottom - roundEven(double(p) * (bottom / 100.0));
+            const qint64 y = bottom - Round(double(p) * (bottom / 100.0));
             const CanvasPoint line[] = {{0, y}, {right - 1, y}};
             c.polyline(line);
         }
@@ -298,9 +280,9 @@ void TVexTrend::drawLine(Canvas& c, const Series& series) const
 {
     const int h = height();
     const double step = double(width() - 6) / m_divisions;
-    const qint64 half = roundEven(step) / 2;
+    const qint64 half = Round(step) / 2;
     for (int i = 0; i < m_divisions; ++i) {
-        const qint64 x = roundEven(3 + i * step + double(half));
+        const qint64 x = Round(3 + i * step + double(half));
         const qint64 y = h - heightOf(series[size_t(i)], h - 6);
         if (i == 0)
             c.moveTo(x, y);
@@ -315,9 +297,7 @@ void TVexTrend::setLabelFont(Canvas& c) const
     // per inch that logical pixels stand for).
     const QFont f = font();
     const int size = f.pixelSize() > 0 ? (f.pixelSize() * 72 + 48) / 96 : qRound(f.pointSizeF());
-    const QColor text = palette().color(QPalette::WindowText);
-    const quint32 colour =
-        quint32(text.red()) | quint32(text.green()) << 8 | quint32(text.blue()) << 16;
+    const quint32 colour = colorref::fromColor(palette().color(QPalette::WindowText));
     c.setFont(f, std::max(1, size), colour, bool(m_options & toRotated));
 }
 
@@ -332,13 +312,13 @@ void TVexTrend::drawBars(Canvas& c) const
 {
     const int h = height();
     const double step = double(width() - 6) / m_divisions;
-    const qint64 half = roundEven(step) / 2;
+    const qint64 half = Round(step) / 2;
     const double range = double(qint64(m_maxVal) - m_minVal);
     for (int i = 0; i < m_divisions; ++i) {
         const int v = m_values[size_t(i)];
-        const qint64 x = roundEven(3 + i * step);
-        const qint64 x2 = roundEven(double(x) + step);
-        const qint64 t = roundEven(double((qint64(v) - m_minVal) * (h - 6)) / range + 3);
+        const qint64 x = Round(3 + i * step);
+        const qint64 x2 = Round(double(x) + step);
+        const qint64 t = Round(double((qint64(v) - m_minVal) * (h - 6)) / range + 3);
         c.setBrushColor(m_color);
         c.rectangle(x, h - 3, x2, h - t);
         if (!(m_options & toValues) || (v == 0 && (m_options & toNoZeros)))
@@ -358,14 +338,14 @@ void TVexTrend::drawScatter(Canvas& c) const
 {
     const int h = height();
     const double step = double(width() - 6) / m_divisions;
-    const qint64 r = std::max<qint64>(1, roundEven(step / 4));
+    const qint64 r = std::max<qint64>(1, Round(step / 4));
     const qint64 range = qint64(m_maxVal) - m_minVal;
     auto square = [&](qint64 cx, int v) {
         const qint64 cy = (qint64(v) - m_minVal) * (h - 6 - 2 * r) / range + 3 + r;
         c.rectangle(cx - r, h - cy + r, cx + r, h - cy - r);
     };
     for (int i = 0; i < m_divisions; ++i) {
-        const qint64 cx = roundEven(3 + i * step + 2 * double(r));
+        const qint64 cx = Round(3 + i * step + 2 * double(r));
         c.setPenColor(m_color);
         c.setBrushColor(m_color);
         square(cx, m_values[size_t(i)]);
@@ -383,8 +363,8 @@ void TVexTrend::drawFilled(Canvas& c) const
     const double step = double(width() - 6) / m_divisions;
     c.setPenColor(c.brushColor());
     for (int i = 0; i + 1 < m_divisions; ++i) {
-        const qint64 x = roundEven(3 + i * step + step / 2);
-        const qint64 x2 = roundEven(double(x) + step);
+        const qint64 x = Round(3 + i * step + step / 2);
+        const qint64 x2 = Round(double(x) + step);
         const qint64 y0 = heightOf(m_values[size_t(i)], h - 6);
         const qint64 y1 = heightOf(m_values[size_t(i + 1)], h - 6);
         const CanvasPoint area[] = {{x, h - 3}, {x2, h - 3}, {x2, h - y1}, {x, h - y0}};
@@ -396,7 +376,7 @@ void TVexTrend::draw3D(Canvas& c) const
 {
     const int h = height();
     const double step = double(width() - 6 - m_depthX) / m_divisions;
-    const qint64 half = roundEven(step) / 2;
+    const qint64 half = Round(step) / 2;
     const quint32 base = c.brushColor();
     const quint32 side = LightenColor(base, -60);
     const quint32 lid = LightenColor(base, 60);
@@ -404,7 +384,7 @@ void TVexTrend::draw3D(Canvas& c) const
     const bool twin = bool(m_options & toTwin);
     qint64 left = 3;
     for (int i = 0; i < m_divisions; ++i) {
-        const qint64 right = roundEven(3 + (i + 1) * step);
+        const qint64 right = Round(3 + (i + 1) * step);
         qint64 top = heightOf(m_values[size_t(i)], h - 6 - dy);
         qint64 bottom = twin ? heightOf(m_twinValues[size_t(i)], h - 6 - dy) : 3;
         if (top < bottom)

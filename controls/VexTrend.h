@@ -5,6 +5,8 @@
 // grid. Property writes coerce to the nearest legal value and only invalidate, and only when
 // the stored value changes.
 
+#include "platform/colorref.h"
+
 #include <QFrame>
 #include <QImage>
 
@@ -69,13 +71,6 @@ public:
 
     static constexpr int kSlots = 100;
     using Series = std::array<int, kSlots>;
-
-    static constexpr quint32 clRed = 0x000000FF;
-    static constexpr quint32 clBlue = 0x00FF0000;
-    static constexpr quint32 clAqua = 0x00FFFF00;
-    static constexpr quint32 clWhite = 0x00FFFFFF;
-    static constexpr quint32 clSilver = 0x00C0C0C0;
-    static constexpr quint32 clBlack = 0x00000000;
 
     explicit TVexTrend(QWidget* parent = nullptr);
     ~TVexTrend() override;
@@ -162,11 +157,11 @@ private:
     int m_maxVal = 100;
     TTrendStyle m_style = tsBar;
     TTrendOptions m_options;
-    quint32 m_color = clRed;
-    quint32 m_colorBase = clAqua;
-    quint32 m_backGroundColor = clWhite;
+    quint32 m_color = colorref::clRed;
+    quint32 m_colorBase = colorref::clAqua;
+    quint32 m_backGroundColor = colorref::clWhite;
     TGridStyle m_gridStyle = gsFull;
-    quint32 m_gridColor = clSilver;
+    quint32 m_gridColor = colorref::clSilver;
     int m_gridXstep = 10;
     int m_gridYstep = 10;
     int m_depthY = 10;

@@ -1,17 +1,9 @@
 #include "controls/ovkBasiclbl.h"
 
+#include "platform/colorref.h"
+
 #include <QEvent>
 #include <QPalette>
-
-QColor colorFromRef(quint32 ref)
-{
-    return QColor(int(ref & 0xFF), int(ref >> 8 & 0xFF), int(ref >> 16 & 0xFF));
-}
-
-quint32 refFromColor(const QColor& color)
-{
-    return quint32(color.red()) | quint32(color.green()) << 8 | quint32(color.blue()) << 16;
-}
 
 TovkBasicLabel::TovkBasicLabel(QWidget* parent) : QLabel(parent)
 {
@@ -20,16 +12,12 @@ TovkBasicLabel::TovkBasicLabel(QWidget* parent) : QLabel(parent)
 
 quint32 TovkBasicLabel::FontColor() const
 {
-    return refFromColor(palette().color(QPalette::WindowText));
+    return colorref::fromColor(palette().color(QPalette::WindowText));
 }
 
 void TovkBasicLabel::setFontColor(quint32 color)
 {
-    QPalette pal = palette();
-    const QColor c = colorFromRef(color);
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        pal.setColor(role, c);
-    setPalette(pal);
+    colorref::setTextColor(this, colorref::toColor(color));
 }
 
 void TovkBasicLabel::Loaded()

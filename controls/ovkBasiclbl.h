@@ -3,8 +3,10 @@
 // and reports the pointer's entering and leaving. The colour it returns to is the last font
 // colour set that was not the focus colour, so lighting up never overwrites it.
 //
-// Colours are 0x00BBGGRR values; the font colour is the label's text colour (a stored
-// description sets it with "textColor").
+// Colours are 0x00BBGGRR values (platform/colorref.h); the font colour is the label's text colour
+// (a stored description sets it with "textColor").
+
+#include "platform/colorref.h"
 
 #include <QLabel>
 
@@ -15,8 +17,6 @@ class TovkBasicLabel : public QLabel
     Q_PROPERTY(quint32 FontColor READ FontColor WRITE setFontColor)
     Q_PROPERTY(bool ShowHint READ ShowHint WRITE setShowHint)
 public:
-    static constexpr quint32 clRed = 0x000000FF;
-
     explicit TovkBasicLabel(QWidget* parent = nullptr);
 
     quint32 FocusColor() const { return m_focusColor; }
@@ -45,11 +45,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    quint32 m_focusColor = clRed;
+    quint32 m_focusColor = colorref::clRed;
     quint32 m_savedColor = 0;
     bool m_showHint = false;
 };
-
-// Colour conversions between 0x00BBGGRR values and Qt's colours.
-QColor colorFromRef(quint32 ref);
-quint32 refFromColor(const QColor& color);

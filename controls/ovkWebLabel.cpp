@@ -71,7 +71,7 @@ TovkWebLabel::TovkWebLabel(QWidget* parent) : TovkBasicLabel(parent)
     setToolTip(QStringLiteral("Brimvale site"));
     setShowHint(true);
     setText(m_link);
-    setFontColor(clNavy);
+    setFontColor(colorref::clNavy);
     QFont f = font();
     f.setUnderline(true);
     setFont(f);

@@ -28,7 +28,6 @@ public:
     Q_PROPERTY(QString Link READ Link WRITE setLink)
     Q_PROPERTY(TURLType LinkType READ LinkType WRITE setLinkType)
 
-    static constexpr quint32 clNavy = 0x00800000;
     static const char* const kDefaultLink;
 
     explicit TovkWebLabel(QWidget* parent = nullptr);

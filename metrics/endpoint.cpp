@@ -1,7 +1,7 @@
 #include "metrics/endpoint.h"
 
 #include "metrics/registry.h"
-#include "platform/textfile.h"
+#include "platform/posix.h"
 
 #include <prometheus/exposer.h>
 #include <prometheus/registry.h>
@@ -28,7 +28,7 @@ QString bindReason(const ListenAddress& where)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return textfile::osReason(errno);
+        return posix::errorText(errno);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = htons(where.port);
@@ -38,7 +38,7 @@ QString bindReason(const ListenAddress& where)
     const int rc = ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     const int error = errno;
     ::close(fd);
-    return rc == 0 ? QStringLiteral("the HTTP server could not start") : textfile::osReason(error);
+    return rc == 0 ? QStringLiteral("the HTTP server could not start") : posix::errorText(error);
 }
 
 } // namespace

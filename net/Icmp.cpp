@@ -5,7 +5,7 @@
 
 #include "net/IcmpInternal.h"
 #include "platform/logging.h"
-#include "platform/textfile.h"
+#include "platform/posix.h"
 
 #include <QFile>
 
@@ -65,10 +65,8 @@ QString programPath()
     return QString::fromLocal8Bit(path, n);
 }
 
-[[noreturn]] void failOpen(int fd, const QString& why)
+[[noreturn]] void failOpen(const QString& why)
 {
-    if (fd >= 0)
-        ::close(fd);
     throw TICMPException(QStringLiteral("Unable to get ping handle: ") + why);
 }
 
@@ -168,12 +166,12 @@ void askForReceiveDetails(int fd, bool six)
         if (setsockopt(fd, option.level, option.name, &on, sizeof on) != 0) {
             const int error = errno;
             qCWarning(lcNet).noquote()
-                << "the kernel gives no" << option.what << "for ICMP:" << textfile::osReason(error);
+                << "the kernel gives no" << option.what << "for ICMP:" << posix::errorText(error);
         }
     }
 }
 
-// Returns the identifier the kernel picked for the datagram socket.
+// Returns the identifier the kernel picked for the datagram socket; on failure its owner closes it.
 uint16_t bindDatagram(int fd, int family)
 {
     const bool six = family == AF_INET6;
@@ -181,14 +179,14 @@ uint16_t bindDatagram(int fd, int family)
     // ICMP errors reach a datagram socket only through its error queue.
     if (setsockopt(fd, six ? int(SOL_IPV6) : int(SOL_IP), six ? IPV6_RECVERR : IP_RECVERR, &on,
                    sizeof on) != 0)
-        failOpen(fd, QStringLiteral("cannot receive ICMP errors: ") + textfile::osReason(errno));
+        failOpen(QStringLiteral("cannot receive ICMP errors: ") + posix::errorText(errno));
     // Binding picks the identifier now, so replies can be checked against it.
     sockaddr_storage any{};
     any.ss_family = sa_family_t(family);
     socklen_t len = six ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
     if (::bind(fd, reinterpret_cast<sockaddr*>(&any), len) != 0 ||
         getsockname(fd, reinterpret_cast<sockaddr*>(&any), &len) != 0)
-        failOpen(fd, QStringLiteral("cannot bind the ICMP socket: ") + textfile::osReason(errno));
+        failOpen(QStringLiteral("cannot bind the ICMP socket: ") + posix::errorText(errno));
     return ntohs(six ? reinterpret_cast<sockaddr_in6*>(&any)->sin6_port
                      : reinterpret_cast<sockaddr_in*>(&any)->sin_port);
 }
@@ -215,7 +213,7 @@ void keepRepliesAndErrors(int fd, bool six)
     if (rc != 0) {
         const int error = errno;
         qCWarning(lcNet).noquote()
-            << "no ICMP type filter on a raw socket:" << textfile::osReason(error);
+            << "no ICMP type filter on a raw socket:" << posix::errorText(error);
     }
 }
 
@@ -263,30 +261,31 @@ TICMP::Channel TICMP::openChannel(int family)
     ch.family = family;
     // The unprivileged ICMP datagram socket first: the kernel keeps its identifier and hands
     // it only its own replies and errors.
-    int fd = ::socket(family, SOCK_DGRAM | SOCK_CLOEXEC, protocol);
-    if (fd < 0) {
+    posix::Fd sock(::socket(family, SOCK_DGRAM | SOCK_CLOEXEC, protocol));
+    if (!sock.valid()) {
         const int dgramError = errno;
         const QString dgramReason = datagramRefusal(dgramError);
         if (dgramReason.isEmpty())
-            failOpen(-1, textfile::osReason(dgramError));
+            failOpen(posix::errorText(dgramError));
         // Raw socket: needs root or CAP_NET_RAW; sees every ICMP packet of the host.
-        fd = ::socket(family, SOCK_RAW | SOCK_CLOEXEC, protocol);
-        if (fd < 0) {
+        sock.reset(::socket(family, SOCK_RAW | SOCK_CLOEXEC, protocol));
+        if (!sock.valid()) {
             const int rawError = errno;
             if (rawError != EPERM && rawError != EACCES)
-                failOpen(-1, textfile::osReason(rawError));
+                failOpen(posix::errorText(rawError));
             const QString cure = dgramError == EACCES
                                      ? QStringLiteral("Allow the group with sysctl -w "
                                                       "net.ipv4.ping_group_range=\"0 "
                                                       "2147483647\" or grant")
                                      : QStringLiteral("Grant");
-            failOpen(-1, QStringLiteral("%1, and the program lacks CAP_NET_RAW for a raw socket. "
-                                        "%2 the capability with setcap cap_net_raw+ep %3")
-                             .arg(dgramReason, cure, programPath()));
+            failOpen(QStringLiteral("%1, and the program lacks CAP_NET_RAW for a raw socket. "
+                                    "%2 the capability with setcap cap_net_raw+ep %3")
+                         .arg(dgramReason, cure, programPath()));
         }
         ch.kind = SocketKind::Raw;
     }
 
+    const int fd = sock.get();
     askForReceiveDetails(fd, six);
     if (ch.kind == SocketKind::Datagram) {
         ch.ident = bindDatagram(fd, family);
@@ -301,10 +300,10 @@ TICMP::Channel TICMP::openChannel(int family)
             const int error = errno;
             qCWarning(lcNet).noquote()
                 << "no identifier filter on a raw ICMP socket, every packet is checked in full:"
-                << textfile::osReason(error);
+                << posix::errorText(error);
         }
     }
-    ch.fd = fd;
+    ch.fd = sock.release();
     return ch;
 }
 

@@ -6,7 +6,7 @@
 
 #include "net/IcmpInternal.h"
 #include "platform/logging.h"
-#include "platform/textfile.h"
+#include "platform/posix.h"
 
 #include <cerrno>
 #include <cstring>
@@ -227,7 +227,7 @@ bool TICMP::readErrorQueue(const Channel& ch, const Sent& sent)
                 continue;
             if (error != EAGAIN && error != EWOULDBLOCK)
                 qCWarning(lcNet).noquote()
-                    << "cannot read the ICMP error queue:" << textfile::osReason(error);
+                    << "cannot read the ICMP error queue:" << posix::errorText(error);
             return false;
         }
         Received rx;

@@ -1,7 +1,7 @@
 #include "net/NetLookup.h"
 
 #include "platform/logging.h"
-#include "platform/textfile.h"
+#include "platform/posix.h"
 
 #include <netdb.h>
 #include <poll.h>
@@ -22,15 +22,10 @@ namespace {
 struct Task
 {
     std::function<void()> job;
-    int done = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    posix::Fd done{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     // The eventfd wakes the waiter; the flag orders the job's writes before the waiter's reads
     // in a way the thread sanitizer can see as well.
     std::atomic<bool> finished{false};
-    ~Task()
-    {
-        if (done >= 0)
-            ::close(done);
-    }
 };
 
 } // namespace
@@ -43,10 +38,10 @@ bool runInterruptibly(int wakeFd, std::function<void()> job)
     }
     auto task = std::make_shared<Task>();
     task->job = std::move(job);
-    if (task->done < 0) {
+    if (!task->done.valid()) {
         const int error = errno;
         qCWarning(lcNet).noquote() << "no descriptor to wait on, the look-up cannot be cut short:"
-                                   << textfile::osReason(error);
+                                   << posix::errorText(error);
         task->job();
         return true;
     }
@@ -55,7 +50,7 @@ bool runInterruptibly(int wakeFd, std::function<void()> job)
             task->job();
             task->finished.store(true, std::memory_order_release);
             const uint64_t one = 1;
-            [[maybe_unused]] const ssize_t n = ::write(task->done, &one, sizeof one);
+            [[maybe_unused]] const ssize_t n = ::write(task->done.get(), &one, sizeof one);
         }).detach();
     } catch (const std::system_error& e) {
         // No thread to spare: wait the old way rather than not look up at all.
@@ -64,13 +59,12 @@ bool runInterruptibly(int wakeFd, std::function<void()> job)
         return true;
     }
     for (;;) {
-        pollfd fds[2] = {{task->done, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        pollfd fds[2] = {{task->done.get(), POLLIN, 0}, {wakeFd, POLLIN, 0}};
         const int ready = ::poll(fds, 2, -1);
         if (ready < 0 && errno != EINTR) {
             // Cannot wait: leave the look-up to itself.
             const int error = errno;
-            qCWarning(lcNet).noquote()
-                << "cannot wait for the look-up:" << textfile::osReason(error);
+            qCWarning(lcNet).noquote() << "cannot wait for the look-up:" << posix::errorText(error);
             return false;
         }
         if (task->finished.load(std::memory_order_acquire))

@@ -3,7 +3,7 @@
 #include "net/Icmp.h"
 #include "net/NetLookup.h"
 #include "platform/logging.h"
-#include "platform/textfile.h"
+#include "platform/posix.h"
 
 #include <QCoreApplication>
 
@@ -60,7 +60,7 @@ int wakeDescriptor()
             const int error = errno;
             qCWarning(lcNet).noquote()
                 << "no wake descriptor, stopping the workers waits out their time-outs:"
-                << textfile::osReason(error);
+                << posix::errorText(error);
         }
         return made;
     }();
@@ -231,7 +231,7 @@ void stopAllWorkers()
         if (::write(fd, &one, sizeof one) != ssize_t(sizeof one)) {
             const int error = errno;
             qCWarning(lcNet).noquote() << "cannot wake the workers, they wait out their time-outs:"
-                                       << textfile::osReason(error);
+                                       << posix::errorText(error);
         }
     }
     for (TPingThread* worker : live) {

@@ -1,5 +1,8 @@
 #include "platform/canvas.h"
 
+#include "platform/colorref.h"
+#include "platform/rounding.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QVarLengthArray>
@@ -10,15 +13,6 @@
 namespace {
 
 using Wide = __int128;
-
-// floor(a / b) for b > 0.
-qint64 floorDiv(Wide a, Wide b)
-{
-    Wide q = a / b;
-    if ((a % b != 0) && (a < 0))
-        --q;
-    return qint64(q);
-}
 
 // Spans are clipped to the surface afterwards, so far-away ends only need to stay far away.
 qint64 ceilToInt(double v)
@@ -56,11 +50,6 @@ QImage Canvas::takeImage()
     endPainter();
     m_bits = nullptr;
     return std::move(m_image);
-}
-
-QRgb Canvas::toRgb(quint32 colorRef)
-{
-    return qRgb(int(colorRef & 0xFF), int((colorRef >> 8) & 0xFF), int((colorRef >> 16) & 0xFF));
 }
 
 qint64 Canvas::dev(qint64 v) const
@@ -102,7 +91,7 @@ void Canvas::straightLine(CanvasPoint from, CanvasPoint to, QRgb rgb)
 
 void Canvas::line(CanvasPoint from, CanvasPoint to)
 {
-    const QRgb rgb = toRgb(m_pen);
+    const QRgb rgb = colorref::toRgb(m_pen);
     if (from.y == to.y || from.x == to.x) {
         straightLine(from, to, rgb);
         return;
@@ -141,7 +130,8 @@ void Canvas::line(CanvasPoint from, CanvasPoint to)
     const qint64 minor0 = xMajor ? py : px;
     const int minorStep = xMajor ? sy : sx;
     for (qint64 k = kLo; k <= kHi; ++k) {
-        const qint64 minorOffset = floorDiv(Wide(2) * k * dMinor + dMajor, Wide(2) * dMajor);
+        const qint64 minorOffset =
+            qint64(floorDiv(Wide(2) * k * dMinor + dMajor, Wide(2) * dMajor));
         const qint64 minor = minor0 + minorStep * minorOffset;
         if (minor < 1 - w || minor >= minorLimit)
             continue;
@@ -215,7 +205,7 @@ void Canvas::polygon(std::span<const CanvasPoint> points)
     if (points.size() < 2)
         return;
     if (!m_brushClear)
-        fillPolygon(points, toRgb(m_brush));
+        fillPolygon(points, colorref::toRgb(m_brush));
     for (size_t i = 0; i < points.size(); ++i)
         line(points[i], points[(i + 1) % points.size()]);
 }
@@ -229,13 +219,13 @@ void Canvas::rectangle(qint64 x1, qint64 y1, qint64 x2, qint64 y2)
     // The outline is one logical pixel wide, inside the rectangle.
     const qint64 il = dev(std::min(x1, x2) + 1), ir = dev(std::max(x1, x2) - 1);
     const qint64 it = dev(std::min(y1, y2) + 1), ib = dev(std::max(y1, y2) - 1);
-    const QRgb pen = toRgb(m_pen);
+    const QRgb pen = colorref::toRgb(m_pen);
     if (il >= ir || it >= ib) {
         fillDevice(l, t, r, b, pen);
         return;
     }
     if (!m_brushClear)
-        fillDevice(il, it, ir, ib, toRgb(m_brush));
+        fillDevice(il, it, ir, ib, colorref::toRgb(m_brush));
     fillDevice(l, t, r, it, pen);
     fillDevice(l, ib, r, b, pen);
     fillDevice(l, it, il, ib, pen);
@@ -246,7 +236,7 @@ void Canvas::fillRect(qint64 left, qint64 top, qint64 right, qint64 bottom)
 {
     if (m_brushClear || left >= right || top >= bottom)
         return;
-    fillDevice(dev(left), dev(top), dev(right), dev(bottom), toRgb(m_brush));
+    fillDevice(dev(left), dev(top), dev(right), dev(bottom), colorref::toRgb(m_brush));
 }
 
 void Canvas::setFont(const QFont& font, int height, quint32 color, bool rotated)
@@ -309,7 +299,7 @@ void Canvas::textOut(qint64 x, qint64 y, const QString& text)
     if (m_image.isNull() || x < -far || x > far || y < -far || y > far)
         return;
     QPainter& p = painter();
-    p.setPen(QColor(toRgb(m_fontColor)));
+    p.setPen(QColor(colorref::toRgb(m_fontColor)));
     if (m_rotated) {
         p.save();
         p.translate(double(x), double(y));

@@ -10,7 +10,7 @@
 // fills and straight lines cover exactly the device pixels of their logical pixels, and slanted
 // lines are drawn in device space with a pen one logical pixel wide.
 //
-// Colours are 0x00BBGGRR values, red in the low byte; the top byte is ignored.
+// Colours are 0x00BBGGRR values (platform/colorref.h).
 
 #include <QFont>
 #include <QFontMetrics>
@@ -45,8 +45,6 @@ public:
     const QImage& image();
     // Hands the device pixels over; the canvas must not be drawn on afterwards.
     QImage takeImage();
-
-    static QRgb toRgb(quint32 colorRef);
 
     void setPenColor(quint32 color) { m_pen = color; }
     quint32 penColor() const { return m_pen; }

@@ -1,5 +1,6 @@
 #include "platform/formreader.h"
 
+#include "platform/colorref.h"
 #include "platform/errors.h"
 #include "platform/formreading.h"
 #include "platform/widgetrules.h"
@@ -32,23 +33,6 @@ using namespace Qt::StringLiterals;
 // Marks a control stored with its place only: it sizes itself to its text, also when a later
 // reading changes the text.
 constexpr char kPlaceOnly[] = "_tm_placeOnly";
-
-struct Colour
-{
-    const char* name;
-    QRgb rgb;
-};
-
-// The colour names a stored description may use, with their values.
-constexpr Colour kColours[] = {
-    {"clBlack", 0x000000},     {"clMaroon", 0x800000},     {"clGreen", 0x008000},
-    {"clOlive", 0x808000},     {"clNavy", 0x000080},       {"clPurple", 0x800080},
-    {"clTeal", 0x008080},      {"clGray", 0x808080},       {"clSilver", 0xC0C0C0},
-    {"clRed", 0xFF0000},       {"clLime", 0x00FF00},       {"clYellow", 0xFFFF00},
-    {"clBlue", 0x0000FF},      {"clFuchsia", 0xFF00FF},    {"clAqua", 0x00FFFF},
-    {"clWhite", 0xFFFFFF},     {"clWindowText", 0x000000}, {"clInactiveCaptionText", 0x6D6D6D},
-    {"clScrollBar", 0xD4D0C8}, {"clBtnFace", 0xEFEFEF},
-};
 
 class Reader
 {
@@ -304,19 +288,12 @@ private:
                           e.firstChildElement(QStringLiteral("green")).text().toInt(),
                           e.firstChildElement(QStringLiteral("blue")).text().toInt());
         const QString text = e.text().trimmed();
-        for (const Colour& c : kColours) {
-            if (text == QLatin1String(c.name))
-                return QColor::fromRgb(c.rgb);
-        }
+        if (const std::optional<quint32> named = colorref::byName(text))
+            return colorref::toColor(*named);
         const QColor parsed(text);
         if (!parsed.isValid())
             fail(QStringLiteral("unknown colour '%1'").arg(text));
         return parsed;
-    }
-
-    static uint toColorRef(const QColor& c)
-    {
-        return uint(c.red()) | uint(c.green()) << 8 | uint(c.blue()) << 16;
     }
 
     // A stored font names its whole style: what it does not set is off (a label that underlines
@@ -495,17 +472,16 @@ private:
         auto* w = qobject_cast<QWidget*>(obj);
         if (!w)
             return false;
-        QPalette pal = w->palette();
         const QColor c = colour(value);
         if (name == QLatin1String("textColor")) {
-            for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-                pal.setColor(role, c);
-        } else {
-            for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
-                pal.setColor(role, c);
-            w->setAutoFillBackground(true);
+            colorref::setTextColor(w, c);
+            return true;
         }
+        QPalette pal = w->palette();
+        for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+            pal.setColor(role, c);
         w->setPalette(pal);
+        w->setAutoFillBackground(true);
         return true;
     }
 
@@ -615,7 +591,7 @@ private:
             const QColor c = colour(e);
             if (prop.metaType().id() == QMetaType::QColor)
                 return c;
-            return toColorRef(c);
+            return colorref::fromColor(c);
         }
         if (tag == QLatin1String("enum") || tag == QLatin1String("set")) {
             if (!prop.isEnumType())

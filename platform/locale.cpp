@@ -1,5 +1,7 @@
 #include "platform/locale.h"
 
+#include <QRegularExpression>
+
 namespace userlocale {
 
 namespace {
@@ -69,6 +71,23 @@ QString abbreviatedLanguageName(uint16_t langId)
             return QString::fromLatin1(row.abbreviation);
     }
     return {};
+}
+
+QChar timeSeparator(const QLocale& locale)
+{
+    const QString format = locale.timeFormat(QLocale::ShortFormat);
+    const qsizetype hour = format.indexOf(QRegularExpression(QStringLiteral("[hH]")));
+    if (hour >= 0) {
+        for (qsizetype i = hour; i < format.size(); ++i) {
+            const QChar c = format[i];
+            if (c == u'h' || c == u'H')
+                continue;
+            if (!c.isLetterOrNumber() && !c.isSpace() && c != u'\'')
+                return c;
+            break;
+        }
+    }
+    return u':';
 }
 
 } // namespace userlocale

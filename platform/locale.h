@@ -1,6 +1,9 @@
 #pragma once
-// The user's language as the Windows language identifiers that the start-up step compares.
+// The user's language as the Windows language identifiers that the start-up step compares,
+// and the parts of a locale's formats that the log lines use.
 
+#include <QChar>
+#include <QLocale>
 #include <QString>
 #include <cstdint>
 
@@ -14,5 +17,8 @@ uint16_t langIdForLocaleName(const QString& name);
 // Three-letter abbreviation of a language identifier ("DEU" for 1031, "ENU" for 1033);
 // empty for an identifier the table does not know.
 QString abbreviatedLanguageName(uint16_t langId);
+
+// The locale's time separator (":" in most, "." in Finnish), from its short time format.
+QChar timeSeparator(const QLocale& locale);
 
 } // namespace userlocale

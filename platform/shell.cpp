@@ -2,6 +2,7 @@
 
 #include "platform/application.h"
 #include "platform/errors.h"
+#include "platform/posix.h"
 #include "platform/strings.h"
 
 #include <QCoreApplication>
@@ -42,20 +43,15 @@ public:
         : QObject(QCoreApplication::instance()), m_pid(pid), m_shown(shown)
     {
         setObjectName(QString::fromLatin1(kPendingName));
-        m_fd = int(::syscall(SYS_pidfd_open, pid, 0));
-        if (m_fd >= 0) {
-            auto* notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+        m_fd.reset(int(::syscall(SYS_pidfd_open, pid, 0)));
+        if (m_fd.valid()) {
+            auto* notifier = new QSocketNotifier(m_fd.get(), QSocketNotifier::Read, this);
             connect(notifier, &QSocketNotifier::activated, this, &PendingOpen::check);
         } else {
             auto* timer = new QTimer(this);
             connect(timer, &QTimer::timeout, this, &PendingOpen::check);
             timer->start(50);
         }
-    }
-    ~PendingOpen() override
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
     }
 
 private:
@@ -83,7 +79,7 @@ private:
 
     pid_t m_pid;
     QString m_shown;
-    int m_fd = -1;
+    posix::Fd m_fd;
     bool m_done = false;
 };
 

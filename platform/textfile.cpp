@@ -1,12 +1,12 @@
 #include "platform/textfile.h"
 
 #include "platform/errors.h"
+#include "platform/posix.h"
 
 #include <QByteArray>
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,7 +17,8 @@ namespace {
 
 [[noreturn]] void fail(const QString& what, const QString& path, int error)
 {
-    throw EInOutError(QStringLiteral("%1 '%2': %3").arg(what, path, osReason(error)), error);
+    throw EInOutError(QStringLiteral("%1 '%2': %3").arg(what, path, posix::errorText(error)),
+                      error);
 }
 
 QByteArray encode(const QStringList& lines)
@@ -30,30 +31,27 @@ QByteArray encode(const QStringList& lines)
     return data;
 }
 
-class Fd
+// An open file whose every failure raises EInOutError naming it.
+class File
 {
 public:
-    Fd(const QString& path, int flags, const char* what) : m_path(path)
+    File(const QString& path, int flags, const char* what) : m_path(path)
     {
+        int fd = -1;
         do {
-            m_fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0666);
-        } while (m_fd < 0 && errno == EINTR);
-        if (m_fd < 0)
+            fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0)
             fail(QString::fromLatin1(what), path, errno);
+        m_fd.reset(fd);
     }
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
 
     void writeAll(const QByteArray& data)
     {
         qsizetype done = 0;
         while (done < data.size()) {
-            const ssize_t n = ::write(m_fd, data.constData() + done, size_t(data.size() - done));
+            const ssize_t n =
+                ::write(m_fd.get(), data.constData() + done, size_t(data.size() - done));
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
@@ -65,16 +63,14 @@ public:
     // Closing can report a delayed write failure (full disk on some file systems).
     void close()
     {
-        const int fd = m_fd;
-        m_fd = -1;
-        if (::close(fd) != 0 && errno != EINTR)
+        if (::close(m_fd.release()) != 0 && errno != EINTR)
             fail(QStringLiteral("Cannot close"), m_path, errno);
     }
-    int fd() const { return m_fd; }
+    int fd() const { return m_fd.get(); }
 
 private:
     QString m_path;
-    int m_fd = -1;
+    posix::Fd m_fd;
 };
 
 // Where the line that starts at start ends (its CR LF, LF or CR), or data.size(); next is
@@ -111,11 +107,6 @@ QStringList splitLines(const QByteArray& data, int maxLines)
 
 } // namespace
 
-QString osReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 QStringList readLines(const QString& path)
 {
     return readFirstLines(path, -1);
@@ -123,7 +114,7 @@ QStringList readLines(const QString& path)
 
 QStringList readFirstLines(const QString& path, int maxLines)
 {
-    Fd file(path, O_RDONLY, "Cannot open");
+    File file(path, O_RDONLY, "Cannot open");
     QByteArray data;
     qsizetype ends = 0;
     bool lastWasCr = false;
@@ -160,7 +151,7 @@ static void refuseReadOnly(const char* what, const QString& path)
 void rewriteBytes(const QString& path, const QByteArray& data)
 {
     refuseReadOnly("Cannot create", path);
-    Fd file(path, O_WRONLY | O_CREAT | O_TRUNC, "Cannot create");
+    File file(path, O_WRONLY | O_CREAT | O_TRUNC, "Cannot create");
     file.writeAll(data);
     file.close();
 }
@@ -172,14 +163,14 @@ void rewriteLines(const QString& path, const QStringList& lines)
 
 void createIfMissing(const QString& path)
 {
-    Fd file(path, O_WRONLY | O_CREAT, "Cannot create");
+    File file(path, O_WRONLY | O_CREAT, "Cannot create");
     file.close();
 }
 
 void appendLines(const QString& path, const QStringList& lines)
 {
     refuseReadOnly("Cannot append to", path);
-    Fd file(path, O_WRONLY | O_CREAT | O_APPEND, "Cannot open");
+    File file(path, O_WRONLY | O_CREAT | O_APPEND, "Cannot open");
     file.writeAll(encode(lines));
     file.close();
 }

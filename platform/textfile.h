@@ -35,7 +35,4 @@ bool exists(const QString& path);
 // or this process may not write it.
 bool isReadOnly(const QString& path);
 
-// The system's text for an errno value.
-QString osReason(int error);
-
 } // namespace textfile

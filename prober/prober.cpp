@@ -5,6 +5,7 @@
 #include "metrics/registry.h"
 #include "net/PingThrd.h"
 #include "platform/copy/filecopy.h"
+#include "platform/rounding.h"
 #include "platform/textfile.h"
 
 #include <QCoreApplication>
@@ -200,7 +201,7 @@ void Prober::copyFinished(const CopyOutcome& outcome)
     const QString& destination = m_config.copy.destinations[outcome.index];
     // The window's arithmetic: whole milliseconds, and the speed from them.
     const long double ms = static_cast<long double>(outcome.elapsedNs) / 1e6L;
-    const int32_t elapsed = outcome.copied ? copymath::roundHalfEven(ms) : 0;
+    const int32_t elapsed = outcome.copied ? roundHalfEven(ms) : 0;
     const int32_t speed =
         elapsed != 0 ? copymath::speedHundredths(file.sizeBytes, elapsed, kMbitDivisor) : 0;
     if (m_metrics)

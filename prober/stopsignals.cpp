@@ -1,7 +1,7 @@
 #include "prober/stopsignals.h"
 
 #include "platform/errors.h"
-#include "platform/textfile.h"
+#include "platform/posix.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -34,8 +34,8 @@ StopSignals::StopSignals()
     if (m_fd < 0) {
         const int error = errno;
         pthread_sigmask(SIG_SETMASK, &m_previousMask, nullptr);
-        throw TmError(QStringLiteral("Cannot watch for SIGTERM and SIGINT: %1")
-                          .arg(textfile::osReason(error)));
+        throw TmError(
+            QStringLiteral("Cannot watch for SIGTERM and SIGINT: %1").arg(posix::errorText(error)));
     }
     m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &StopSignals::onReadable);

@@ -1,7 +1,7 @@
 // Paint of the ping graph in every style, and adding a value with automatic scaling.
 // Run: graph_bench (the median rows are the figures that count).
 
-#include "controls/VexTrend.h"
+#include "controls/graphtest.h"
 #include "platform/application.h"
 
 #include <QImage>
@@ -15,16 +15,7 @@ namespace {
 
 std::unique_ptr<TVexTrend> pingGraph(TVexTrend::TTrendStyle style, TVexTrend::TTrendOptions options)
 {
-    auto g = std::make_unique<TVexTrend>();
-    g->setGeometry(7, 20, 585, 181);
-    g->setBorderStyle(TVexTrend::bsSingle);
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPixelSize(11);
-    f.setBold(true);
-    g->setFont(f);
-    g->setDivisions(100);
-    g->setGridXstep(6);
-    g->setColorBase(TVexTrend::clBlue);
+    auto g = graphtest::pingGraph();
     g->setAutoScale(true);
     g->setStyle(style);
     g->setOptions(options);

@@ -11,6 +11,7 @@
 #include "app/testfiles.h"
 #include "platform/copy/copythread.h"
 #include "platform/copy/filecopy.h"
+#include "platform/rounding.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -134,7 +135,7 @@ bool measureOurs(const QString& source, int64_t size, const Share& share, int ru
         }
         bps.push_back(double(size) * 8 / (double(copy.nanoseconds) / 1e9));
         const int32_t ms =
-            copymath::roundHalfEven(static_cast<long double>(copy.nanoseconds) / 1e6L);
+            roundHalfEven(static_cast<long double>(copy.nanoseconds) / 1e6L);
         shown.push_back(copymath::speedHundredths(size, ms, kMBitDivisor) / 100.0);
     }
     return true;

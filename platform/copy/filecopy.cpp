@@ -3,6 +3,7 @@
 #include "platform/copy/smbsession.h"
 #include "platform/copy/writesize.h"
 #include "platform/logging.h"
+#include "platform/posix.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -30,10 +31,7 @@ bool fail(QString* reason, const QString& text)
     return false;
 }
 
-QString osText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
+using posix::errorText;
 
 bool isUncSeparator(QChar c)
 {
@@ -77,36 +75,7 @@ QStringList uncParts(const QString& unc)
 // ---------------------------------------------------------------------------------------------
 // Files and descriptors
 
-class Fd
-{
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    void reset(int fd)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    // Closing reports delayed write errors of some file systems, so its result counts.
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
+using posix::Fd;
 
 int openRetrying(const QByteArray& path, int flags, mode_t mode = 0)
 {
@@ -162,9 +131,11 @@ bool openSource(const QString& path, LocalSource& source, QString* reason)
 {
     source.fd.reset(openRetrying(QFile::encodeName(path), O_RDONLY));
     if (!source.fd.valid())
-        return fail(reason, QStringLiteral("Cannot open source '%1': %2").arg(path, osText(errno)));
+        return fail(reason,
+                    QStringLiteral("Cannot open source '%1': %2").arg(path, errorText(errno)));
     if (::fstat(source.fd.get(), &source.st) != 0)
-        return fail(reason, QStringLiteral("Cannot read source '%1': %2").arg(path, osText(errno)));
+        return fail(reason,
+                    QStringLiteral("Cannot read source '%1': %2").arg(path, errorText(errno)));
     if (S_ISDIR(source.st.st_mode))
         return fail(reason, QStringLiteral("Source '%1' is a folder").arg(path));
     return true;
@@ -195,12 +166,12 @@ bool copyPosix(const QString& sourcePath, LocalSource& source, const QString& ta
         // A read-only file is somebody's: it is not replaced, whoever may write it.
         if (isReadOnlyFile(name, existing))
             return fail(reason, QStringLiteral("Cannot replace '%1': the file is read-only: %2")
-                                    .arg(target, osText(EACCES)));
+                                    .arg(target, errorText(EACCES)));
     }
 
     Fd out(openRetrying(name, O_WRONLY | O_CREAT | O_TRUNC, 0666));
     if (!out.valid())
-        return fail(reason, QStringLiteral("Cannot create '%1': %2").arg(target, osText(errno)));
+        return fail(reason, QStringLiteral("Cannot create '%1': %2").arg(target, errorText(errno)));
 
     // The kernel moves the data; file systems without sendfile support get plain writes.
     bool plainWrites = false;
@@ -216,7 +187,7 @@ bool copyPosix(const QString& sourcePath, LocalSource& source, const QString& ta
             plainWrites = true;
             break;
         }
-        return fail(reason, QStringLiteral("Cannot write '%1': %2").arg(target, osText(errno)));
+        return fail(reason, QStringLiteral("Cannot write '%1': %2").arg(target, errorText(errno)));
     }
     if (plainWrites) {
         // Go on from where sendfile left the file offsets (usually the start).
@@ -224,22 +195,21 @@ bool copyPosix(const QString& sourcePath, LocalSource& source, const QString& ta
         for (;;) {
             const ssize_t n = readFull(source.fd.get(), buffer.get(), 1 << 20);
             if (n < 0)
-                return fail(
-                    reason,
-                    QStringLiteral("Cannot read source '%1': %2").arg(sourcePath, osText(errno)));
+                return fail(reason, QStringLiteral("Cannot read source '%1': %2")
+                                        .arg(sourcePath, errorText(errno)));
             if (n == 0)
                 break;
             if (!writeAll(out.get(), buffer.get(), size_t(n)))
                 return fail(reason,
-                            QStringLiteral("Cannot write '%1': %2").arg(target, osText(errno)));
+                            QStringLiteral("Cannot write '%1': %2").arg(target, errorText(errno)));
         }
     }
     // The copy counts as done when the data is on the share, not in the local page cache.
     // Character devices and the like cannot be synced and need not be.
     if (::fsync(out.get()) != 0 && errno != EINVAL && errno != EROFS)
-        return fail(reason, QStringLiteral("Cannot flush '%1': %2").arg(target, osText(errno)));
+        return fail(reason, QStringLiteral("Cannot flush '%1': %2").arg(target, errorText(errno)));
     if (::close(out.release()) != 0 && errno != EINTR)
-        return fail(reason, QStringLiteral("Cannot close '%1': %2").arg(target, osText(errno)));
+        return fail(reason, QStringLiteral("Cannot close '%1': %2").arg(target, errorText(errno)));
     return true;
 }
 
@@ -252,9 +222,9 @@ bool deletePosix(const QString& target, QString* reason)
     };
     if (::lstat(name.constData(), &st) == 0 && isReadOnlyFile(name, st))
         return fail(reason, QStringLiteral("Cannot delete '%1': the file is read-only: %2")
-                                .arg(target, osText(EACCES)));
+                                .arg(target, errorText(EACCES)));
     if (::unlink(name.constData()) != 0)
-        return fail(reason, QStringLiteral("Cannot delete '%1': %2").arg(target, osText(errno)));
+        return fail(reason, QStringLiteral("Cannot delete '%1': %2").arg(target, errorText(errno)));
     return true;
 }
 
@@ -274,7 +244,7 @@ QString partialNote(qint64 bytes)
 bool failSmbCopy(SmbSession& session, const QString& url, const QString& what, int error,
                  qint64 begun, QString* reason)
 {
-    QString text = QStringLiteral("%1 '%2': %3").arg(what, url, osText(error));
+    QString text = QStringLiteral("%1 '%2': %3").arg(what, url, errorText(error));
     if (isNoAnswer(error)) {
         session.abandon(smbPort(url));
         session.markUnanswered(serverOfUrl(url));
@@ -293,7 +263,7 @@ void closeAfterFailure(SMBCCTX* context, SMBCFILE* file, const QString& url)
     if (smbc_getFunctionClose(context)(context, file) != 0) {
         const int error = errno;
         qCWarning(lcCopy).noquote()
-            << "cannot close" << url << "after the failed copy:" << osText(error);
+            << "cannot close" << url << "after the failed copy:" << errorText(error);
     }
 }
 
@@ -322,7 +292,7 @@ bool copySmb(const QString& sourcePath, LocalSource& source, const QString& url,
             closeAfterFailure(context, file, url);
             return fail(
                 reason,
-                QStringLiteral("Cannot read source '%1': %2").arg(sourcePath, osText(error)));
+                QStringLiteral("Cannot read source '%1': %2").arg(sourcePath, errorText(error)));
         }
         if (n == 0)
             break;
@@ -361,14 +331,14 @@ void removePartials(SmbSession& session, SMBCCTX* context, const QString& server
             session.forgetPartial(partial.url);
         } else if (isNoAnswer(error)) {
             qCWarning(lcCopy).noquote()
-                << "cannot remove the partial file" << partial.url << "now:" << osText(error);
+                << "cannot remove the partial file" << partial.url << "now:" << errorText(error);
             session.abandon(smbPort(partial.url));
             return;
         } else {
             // Still open on the server from the cut connection, say: a later delete tries
             // again.
             qCWarning(lcCopy).noquote()
-                << "cannot remove the partial file" << partial.url << "yet:" << osText(error);
+                << "cannot remove the partial file" << partial.url << "yet:" << errorText(error);
         }
     }
 }
@@ -396,7 +366,7 @@ bool deleteSmb(const QString& url, QString* reason)
         return true;
     }
     const int error = errno;
-    QString text = QStringLiteral("Cannot delete '%1': %2").arg(url, osText(error));
+    QString text = QStringLiteral("Cannot delete '%1': %2").arg(url, errorText(error));
     if (isNoAnswer(error)) {
         session.abandon(smbPort(url));
     } else {

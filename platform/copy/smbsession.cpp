@@ -2,6 +2,7 @@
 
 #include "platform/copy/filecopy.h"
 #include "platform/logging.h"
+#include "platform/posix.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -165,8 +166,8 @@ SMBCCTX* SmbSession::context(QString* reason)
     // thread needs no locking by the library anyway.
     SMBCCTX* context = smbc_new_context();
     if (!context) {
-        fail(reason, QStringLiteral("Cannot create an SMB client: %1")
-                         .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        fail(reason,
+             QStringLiteral("Cannot create an SMB client: %1").arg(posix::errorText(errno)));
         return nullptr;
     }
     // Set before initialising: the library's messages never reach stdout.
@@ -179,8 +180,8 @@ SMBCCTX* SmbSession::context(QString* reason)
     if (!smbc_init_context(context)) {
         const int error = errno;
         smbc_free_context(context, 0);
-        fail(reason, QStringLiteral("Cannot start the SMB client: %1")
-                         .arg(QString::fromLocal8Bit(std::strerror(error))));
+        fail(reason,
+             QStringLiteral("Cannot start the SMB client: %1").arg(posix::errorText(error)));
         return nullptr;
     }
     m_context = context;
@@ -195,8 +196,8 @@ bool SmbSession::reset(QString* reason)
         // Forced: the context goes whatever it still holds open.
         if (smbc_free_context(m_context, 1) != 0) {
             const int error = errno;
-            qCWarning(lcCopy).noquote() << "the SMB client did not close cleanly:"
-                                        << QString::fromLocal8Bit(std::strerror(error));
+            qCWarning(lcCopy).noquote()
+                << "the SMB client did not close cleanly:" << posix::errorText(error);
         }
         m_context = nullptr;
     }

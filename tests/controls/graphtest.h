@@ -1,16 +1,38 @@
 #pragma once
-// What the graph tests share: series set up slot by slot, and pixel queries.
+// What the graph tests and benchmarks share: the stored ping graph, series set up slot by slot,
+// and pixel queries.
 
 #include "controls/VexTrend.h"
 #include "platform/canvas.h"
+#include "platform/colorref.h"
 
+#include <QFont>
 #include <QImage>
 
 #include <climits>
 #include <initializer_list>
+#include <memory>
 #include <set>
 
 namespace graphtest {
+
+// The ping graph as the main window stores it (with the start-up grid step).
+inline std::unique_ptr<TVexTrend> pingGraph()
+{
+    auto g = std::make_unique<TVexTrend>();
+    g->setGeometry(7, 20, 585, 181);
+    g->setBorderStyle(TVexTrend::bsSingle);
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setPixelSize(11);
+    f.setBold(true);
+    g->setFont(f);
+    g->setStyle(TVexTrend::tsLine);
+    g->setDivisions(100);
+    g->setGridXstep(6);
+    g->setGridYstep(25);
+    g->setColorBase(colorref::clBlue);
+    return g;
+}
 
 // Puts the values into slots 0, 1, ... of the primary (or twin) series, then sets the scale.
 inline void fill(TVexTrend& g, std::initializer_list<int> values, int maxVal, bool twin = false)
@@ -27,7 +49,7 @@ inline void fill(TVexTrend& g, std::initializer_list<int> values, int maxVal, bo
 
 inline bool is(const QImage& img, int x, int y, quint32 colour)
 {
-    return img.valid(x, y) && img.pixel(x, y) == Canvas::toRgb(colour);
+    return img.valid(x, y) && img.pixel(x, y) == colorref::toRgb(colour);
 }
 
 inline std::set<int> rowsWith(const QImage& img, quint32 colour)

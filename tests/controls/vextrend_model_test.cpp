@@ -153,7 +153,7 @@ TEST(VexTrendModel, RepaintsOnlyWhenAStoredValueChanges)
                   g.setStyle(TVexTrend::tsBar);
                   g.setOptions({});
                   g.setDivisions(20);
-                  g.setColor(TVexTrend::clRed);
+                  g.setColor(colorref::clRed);
                   g.setGridStyle(TVexTrend::gsFull);
                   g.setGridXstep(10);
                   g.setGridYstep(0);

@@ -11,33 +11,16 @@ using graphtest::columnsWith;
 using graphtest::count;
 using graphtest::fill;
 using graphtest::is;
+using graphtest::pingGraph;
 using graphtest::rowsWith;
 
 namespace {
 
-constexpr quint32 kRed = TVexTrend::clRed;
-constexpr quint32 kBlue = TVexTrend::clBlue;
-constexpr quint32 kGrey = TVexTrend::clSilver;
-constexpr quint32 kWhite = TVexTrend::clWhite;
-constexpr quint32 kBlack = TVexTrend::clBlack;
-
-// The ping graph as the main window stores it (with the start-up grid step).
-std::unique_ptr<TVexTrend> pingGraph()
-{
-    auto g = std::make_unique<TVexTrend>();
-    g->setGeometry(7, 20, 585, 181);
-    g->setBorderStyle(TVexTrend::bsSingle);
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPixelSize(11);
-    f.setBold(true);
-    g->setFont(f);
-    g->setStyle(TVexTrend::tsLine);
-    g->setDivisions(100);
-    g->setGridXstep(6);
-    g->setGridYstep(25);
-    g->setColorBase(kBlue);
-    return g;
-}
+constexpr quint32 kRed = colorref::clRed;
+constexpr quint32 kBlue = colorref::clBlue;
+constexpr quint32 kGrey = colorref::clSilver;
+constexpr quint32 kWhite = colorref::clWhite;
+constexpr quint32 kBlack = colorref::clBlack;
 
 // The analysis bar graph.
 std::unique_ptr<TVexTrend> analysisGraph()
@@ -424,7 +407,7 @@ TEST(VexTrendPaint, ScatterSquaresNeverShrinkBelowRadiusOne)
     // r = Round(19.4 / 4) = 5: a 10 x 10 square at cx 13 for 50, the twin's 0 below it.
     EXPECT_EQ(count(sq, QRect(0, 0, 200, 100), kRed), 100);
     EXPECT_EQ(count(sq, QRect(8, 45, 10, 10), kRed), 100);
-    EXPECT_EQ(count(sq, QRect(8, 87, 10, 10), TVexTrend::clAqua), 100);
+    EXPECT_EQ(count(sq, QRect(8, 87, 10, 10), colorref::clAqua), 100);
 }
 
 TEST(VexTrendPaint, TwoDivisionsMakeOneSegmentAndOnePolygon)

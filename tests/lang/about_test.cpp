@@ -4,6 +4,7 @@
 #include "langfixture.h"
 
 #include "controls/ovkWebLabel.h"
+#include "platform/colorref.h"
 #include "platform/errors.h"
 #include "platform/shell.h"
 
@@ -51,8 +52,8 @@ TEST_F(LangTest, AboutWindowAsStored)
     EXPECT_EQ(site->toolTip(), QStringLiteral("Software Website"));
     for (const TovkWebLabel* l : {mail, site}) {
         EXPECT_TRUE(l->ShowHint());
-        EXPECT_EQ(l->FontColor(), TovkBasicLabel::clRed);
-        EXPECT_EQ(l->savedColor(), TovkBasicLabel::clRed);
+        EXPECT_EQ(l->FontColor(), colorref::clRed);
+        EXPECT_EQ(l->savedColor(), colorref::clRed);
         // Sized to the text, so it is not cut; the stored font has no underline.
         EXPECT_LE(l->sizeHint().width(), l->width()) << l->text().toStdString();
         EXPECT_FALSE(l->font().underline());

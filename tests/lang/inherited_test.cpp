@@ -4,6 +4,7 @@
 #include "langfixture.h"
 
 #include "controls/ovkWebLabel.h"
+#include "platform/colorref.h"
 #include "platform/errors.h"
 
 #include <QFont>
@@ -189,15 +190,15 @@ TEST_F(LangTest, LabelsTakeTheirStoredColourAsTheOneToReturnTo)
     Plain w;
     create(w);
     auto* web = w.findChild<TovkWebLabel*>(QStringLiteral("Web"));
-    EXPECT_EQ(web->FontColor(), TovkBasicLabel::clRed);
-    EXPECT_EQ(web->savedColor(), TovkBasicLabel::clRed);
+    EXPECT_EQ(web->FontColor(), colorref::clRed);
+    EXPECT_EQ(web->savedColor(), colorref::clRed);
     web->setFontColor(0x00123456);
     TAsInheritedReader(
         window("Plain", "<widget class=\"TovkWebLabel\" name=\"Web\"><property name=\"textColor\">"
                         "<color>clRed</color></property></widget>"),
         QStringLiteral("module"))
         .ReadRootComponent(&w);
-    EXPECT_EQ(web->savedColor(), TovkBasicLabel::clRed);
+    EXPECT_EQ(web->savedColor(), colorref::clRed);
 }
 
 } // namespace

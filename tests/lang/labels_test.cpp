@@ -4,6 +4,7 @@
 #include "langfixture.h"
 
 #include "controls/ovkWebLabel.h"
+#include "platform/colorref.h"
 #include "platform/errors.h"
 #include "platform/shell.h"
 
@@ -18,8 +19,8 @@
 
 namespace {
 
-constexpr quint32 kGreen = 0x00008000;
-constexpr quint32 kBlue = 0x00FF0000;
+constexpr quint32 kGreen = colorref::clGreen;
+constexpr quint32 kBlue = colorref::clBlue;
 
 void enter(QWidget* w)
 {
@@ -50,7 +51,7 @@ TEST_F(LangTest, PointerInAndOutShowsAndRestoresTheColour)
     QObject::connect(&label, &TovkBasicLabel::OnMouseLeave, &label,
                      [&] { events += QStringLiteral("leave %1").arg(label.FontColor(), 0, 16); });
     enter(&label);
-    EXPECT_EQ(label.FontColor(), TovkBasicLabel::clRed);
+    EXPECT_EQ(label.FontColor(), colorref::clRed);
     leave(&label);
     EXPECT_EQ(label.FontColor(), kGreen);
     // Changed at run time while outside: that colour comes back.
@@ -67,18 +68,18 @@ TEST_F(LangTest, TheFocusColourIsNeverSavedAsTheNormalOne)
 {
     TovkBasicLabel label;
     label.setFontColor(kGreen);
-    label.setFontColor(TovkBasicLabel::clRed); // outside, equal to the focus colour
+    label.setFontColor(colorref::clRed); // outside, equal to the focus colour
     EXPECT_EQ(label.savedColor(), kGreen);
     enter(&label);
     leave(&label);
     EXPECT_EQ(label.FontColor(), kGreen);
     // Another focus colour: red is an ordinary colour now.
     label.setFocusColor(kBlue);
-    label.setFontColor(TovkBasicLabel::clRed);
+    label.setFontColor(colorref::clRed);
     enter(&label);
     EXPECT_EQ(label.FontColor(), kBlue);
     leave(&label);
-    EXPECT_EQ(label.FontColor(), TovkBasicLabel::clRed);
+    EXPECT_EQ(label.FontColor(), colorref::clRed);
 }
 
 TEST_F(LangTest, TheHintShowsOnlyWhenAskedFor)
@@ -104,9 +105,9 @@ TEST_F(LangTest, WebLabelDefaults)
     EXPECT_EQ(label.text(), label.Link());
     EXPECT_EQ(label.toolTip(), QStringLiteral("Brimvale site"));
     EXPECT_TRUE(label.ShowHint());
-    EXPECT_EQ(label.FontColor(), TovkWebLabel::clNavy);
-    EXPECT_EQ(label.savedColor(), TovkWebLabel::clNavy);
-    EXPECT_EQ(label.FocusColor(), TovkBasicLabel::clRed);
+    EXPECT_EQ(label.FontColor(), colorref::clNavy);
+    EXPECT_EQ(label.savedColor(), colorref::clNavy);
+    EXPECT_EQ(label.FocusColor(), colorref::clRed);
     EXPECT_TRUE(label.font().underline());
     EXPECT_EQ(label.LinkType(), TovkWebLabel::lnHttp);
     EXPECT_EQ(label.cursor().shape(), Qt::BitmapCursor);

@@ -1,6 +1,7 @@
 // Destinations, credentials and copies to local folders (a mounted share looks like one).
 
 #include "platform/copy/filecopy.h"
+#include "platform/posix.h"
 #include "platform/textfile.h"
 
 #include <QDir>
@@ -9,7 +10,7 @@
 #include <QTemporaryDir>
 #include <cerrno>
 
-#include "support/testapp.h"
+#include "support/filebytes.h"
 
 #include <gtest/gtest.h>
 
@@ -202,7 +203,7 @@ TEST(LocalCopy, CopiesAndReplaces)
     ASSERT_TRUE(deleteDestination(target, &reason)) << reason.toStdString();
     EXPECT_FALSE(QFileInfo::exists(target));
     EXPECT_FALSE(deleteDestination(target, &reason));
-    EXPECT_TRUE(reason.contains(textfile::osReason(ENOENT))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(posix::errorText(ENOENT))) << reason.toStdString();
 }
 
 TEST(LocalCopy, FailuresAreResults)
@@ -219,7 +220,7 @@ TEST(LocalCopy, FailuresAreResults)
 
     EXPECT_FALSE(
         copyToDestination(source, dir.filePath(QStringLiteral("no/folder/out.bin")), &reason));
-    EXPECT_TRUE(reason.contains(textfile::osReason(ENOENT))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(posix::errorText(ENOENT))) << reason.toStdString();
 
     // A folder where the file should go, and the source itself as destination.
     EXPECT_FALSE(copyToDestination(source, dir.path(), &reason));
@@ -231,7 +232,7 @@ TEST(LocalCopy, FailuresAreResults)
     if (QFileInfo::exists(QStringLiteral("/dev/full"))) {
         EXPECT_FALSE(copyToDestination(source, QStringLiteral("/dev/full"), &reason));
         EXPECT_TRUE(reason.contains(QStringLiteral("/dev/full")) &&
-                    reason.contains(textfile::osReason(ENOSPC)))
+                    reason.contains(posix::errorText(ENOSPC)))
             << reason.toStdString();
     }
 

@@ -5,7 +5,7 @@
 #include "platform/copy/filecopy.h"
 #include "smbbed.h"
 
-#include "support/testapp.h"
+#include "support/filebytes.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "app/testfiles.h"
 #include "copyfixture.h"
 #include "platform/copy/filecopy.h"
+#include "platform/posix.h"
 #include "platform/textfile.h"
 #include "smbbed.h"
 
@@ -12,7 +13,7 @@
 #include <QTemporaryDir>
 #include <cerrno>
 
-#include "support/testapp.h"
+#include "support/filebytes.h"
 
 #include <gtest/gtest.h>
 
@@ -119,7 +120,7 @@ TEST_F(SmbCopy, RefusalsAreResults)
     QString reason;
     const QString readOnly = uncFolder(bed().readonlyShare);
     EXPECT_FALSE(copyToDestination(source(0), readOnly + QStringLiteral("new.txt"), &reason));
-    EXPECT_TRUE(reason.contains(textfile::osReason(EACCES))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(posix::errorText(EACCES))) << reason.toStdString();
     EXPECT_FALSE(QFileInfo::exists(bed().readonlyDir + QStringLiteral("/new.txt")));
     EXPECT_FALSE(deleteDestination(readOnly + QStringLiteral("existing.txt"), &reason));
     EXPECT_TRUE(QFileInfo::exists(bed().readonlyDir + QStringLiteral("/existing.txt")));
@@ -135,9 +136,9 @@ TEST_F(SmbCopy, RefusalsAreResults)
 
     const QString writable = uncFolder(bed().writableShare);
     EXPECT_FALSE(copyToDestination(source(0), writable + QStringLiteral("nodir\\f.txt"), &reason));
-    EXPECT_TRUE(reason.contains(textfile::osReason(ENOENT))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(posix::errorText(ENOENT))) << reason.toStdString();
     EXPECT_FALSE(deleteDestination(writable + QStringLiteral("never-there.txt"), &reason));
-    EXPECT_TRUE(reason.contains(textfile::osReason(ENOENT))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(posix::errorText(ENOENT))) << reason.toStdString();
 
     // A missing local file is a failure too, and nothing reaches the share.
     EXPECT_FALSE(copyToDestination(m_dir.filePath(QStringLiteral("gone.txt")),

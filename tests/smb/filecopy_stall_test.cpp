@@ -6,7 +6,7 @@
 #include "platform/copy/filecopy.h"
 #include "smbbed.h"
 
-#include "support/testapp.h"
+#include "support/filebytes.h"
 
 #include <QFileInfo>
 

@@ -1,7 +1,5 @@
 #include "support/testapp.h"
 
-#include <QFile>
-
 namespace testapp {
 
 namespace {
@@ -28,14 +26,6 @@ QStringList recordedTexts()
     for (const Recorded& r : store())
         texts += r.text;
     return texts;
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
 }
 
 void install(TApplication& app)

@@ -3,6 +3,7 @@
 // of message boxes, and temporary folders.
 
 #include "platform/application.h"
+#include "support/filebytes.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,8 +20,5 @@ struct Recorded
 const QList<Recorded>& recorded();
 void clearRecorded();
 QStringList recordedTexts();
-
-// The whole content of a file, or nothing when it cannot be read.
-QByteArray fileBytes(const QString& path);
 
 } // namespace testapp

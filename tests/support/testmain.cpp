@@ -1,4 +1,5 @@
 #include "support/testapp.h"
+#include "support/testenv.h"
 
 #include <gtest/gtest.h>
 
@@ -8,14 +9,7 @@ void install(TApplication& app);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The stored windows are German; tests that need another language set it themselves.
-    if (qEnvironmentVariableIsEmpty("TM_TEST_LOCALE"))
-        qputenv("LC_ALL", "de_DE.UTF-8");
-    else
-        qputenv("LC_ALL", qgetenv("TM_TEST_LOCALE"));
-    ::testing::InitGoogleTest(&argc, argv);
+    testenv::prepare(argc, argv);
     TApplication app(argc, argv);
     app.setTitle(QStringLiteral("Tallowmere"));
     testapp::install(app);

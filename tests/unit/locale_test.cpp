@@ -22,6 +22,13 @@ TEST(UserLocale, MapsLocaleNamesToLanguageIdentifiers)
     EXPECT_EQ(userlocale::abbreviatedLanguageName(9999), QString());
 }
 
+TEST(UserLocale, TimeSeparatorOfTheShortTimeFormat)
+{
+    EXPECT_EQ(userlocale::timeSeparator(QLocale(QLocale::Finnish, QLocale::Finland)), u'.');
+    EXPECT_EQ(userlocale::timeSeparator(QLocale(QLocale::German, QLocale::Germany)), u':');
+    EXPECT_EQ(userlocale::timeSeparator(QLocale(QLocale::English, QLocale::UnitedStates)), u':');
+}
+
 TEST(UserLocale, FirstSetVariableDecides)
 {
     qputenv("LC_ALL", "");

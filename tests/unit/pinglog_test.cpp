@@ -2,6 +2,7 @@
 #include "app/copymath.h"
 #include "app/pinglog.h"
 #include "platform/errors.h"
+#include "platform/locale.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,7 @@ TEST(PingLog, LinesAndStamp)
 {
     const QDateTime when(QDate(2026, 12, 6), QTime(21, 53, 11));
     const QString stamp = pinglog::timeStamp(when);
-    const QChar sep = copymath::timeSeparator(QLocale::system());
+    const QChar sep = userlocale::timeSeparator(QLocale::system());
     EXPECT_EQ(stamp, QStringLiteral("06.12.2026, 21") + sep + QStringLiteral("53") + sep +
                          QStringLiteral("11"));
     EXPECT_EQ(pinglog::timeStamp(QDateTime(QDate(33, 1, 2), QTime(3, 4, 5))),

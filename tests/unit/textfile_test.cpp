@@ -1,11 +1,12 @@
 #include "platform/errors.h"
+#include "platform/posix.h"
 #include "platform/textfile.h"
 
 #include <cerrno>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "support/testapp.h"
+#include "support/filebytes.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -69,7 +70,7 @@ TEST(TextFile, FailuresNameTheFileAndTheReason)
         ADD_FAILURE() << "no error";
     } catch (const EInOutError& e) {
         EXPECT_TRUE(e.text().contains(missing)) << e.text().toStdString();
-        EXPECT_TRUE(e.text().contains(textfile::osReason(ENOENT))) << e.text().toStdString();
+        EXPECT_TRUE(e.text().contains(posix::errorText(ENOENT))) << e.text().toStdString();
     }
     EXPECT_THROW(textfile::readLines(missing), EInOutError);
 

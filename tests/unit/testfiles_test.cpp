@@ -1,3 +1,4 @@
+#include "platform/posix.h"
 #include "platform/textfile.h"
 #include "app/testfiles.h"
 #include "platform/errors.h"
@@ -8,7 +9,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "support/testapp.h"
+#include "support/filebytes.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +74,7 @@ TEST(TestFiles, FirstFailureNamesTheFileAndStops)
         FAIL() << "no error for a missing folder";
     } catch (const EInOutError& e) {
         EXPECT_TRUE(e.text().contains(QStringLiteral("100kbyte.txt"))) << e.what();
-        EXPECT_TRUE(e.text().contains(textfile::osReason(ENOENT))) << e.what();
+        EXPECT_TRUE(e.text().contains(posix::errorText(ENOENT))) << e.what();
         EXPECT_EQ(e.osError(), ENOENT);
     }
 
