@@ -1,6 +1,8 @@
 #include "support/testapp.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QTest>
 
 namespace testapp {
 
@@ -28,6 +30,16 @@ QStringList recordedTexts()
     for (const Recorded& r : store())
         texts += r.text;
     return texts;
+}
+
+bool waitForRecorded(int count)
+{
+    return QTest::qWaitFor([count] { return store().size() >= count; }, 10000);
+}
+
+void deliverPosted()
+{
+    QCoreApplication::sendPostedEvents();
 }
 
 QByteArray fileBytes(const QString& path)

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <ostream>
+
 namespace testapp {
 
 // Texts the application's error handler and message box received, oldest first.
@@ -19,8 +21,21 @@ struct Recorded
 const QList<Recorded>& recorded();
 void clearRecorded();
 QStringList recordedTexts();
+// Runs the event loop until at least count texts were recorded; the bound (10 s) only ends a
+// failing test.
+bool waitForRecorded(int count);
+
+// Delivers what was queued for later on this thread (messages shown later, paint requests),
+// without waiting for anything else.
+void deliverPosted();
 
 // The whole content of a file, or nothing when it cannot be read.
 QByteArray fileBytes(const QString& path);
 
 } // namespace testapp
+
+// Texts in test names and failure messages instead of byte dumps.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
