@@ -71,7 +71,7 @@ int main(int argc, char** argv)
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm2> form2;
     app.guarded([&] {
-        form1 = std::make_unique<TForm1>();
+        form1 = std::make_unique<TForm1>(nullptr, registry.get());
         form1->show();
         // Read from the installed language module when there is one; hidden until called up.
         form2 = std::make_unique<TForm2>();

@@ -2,7 +2,9 @@
 
 #include "app/Unit2.h"
 #include "app/pinglog.h"
+#include "app/pingstatsrow.h"
 #include "controls/VexTrend.h"
+#include "metrics/registry.h"
 #include "net/PingThrd.h"
 #include "platform/application.h"
 #include "platform/errors.h"
@@ -32,10 +34,13 @@
 
 namespace {
 constexpr int kMaxHosts = 10;
+constexpr int kLogLimit = 1000; // a log window with more lines than this is trimmed ...
+constexpr int kLogKeep = 999;   // ... to this many before its next line
 const char* const kHostFile = "hostfile.txt";
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
+TForm1::TForm1(QWidget* parent, metrics::MetricsRegistry* metrics)
+    : QMainWindow(parent), m_metrics(metrics)
 {
     registerVexTrendClass();
     const HandlerTable handlers = handlerTable();
@@ -71,6 +76,7 @@ void TForm1::FormCreate(QObject*)
     PageControl1->setCurrentWidget(TabSheet1);
     // The window opens also when the history cannot be kept; the operator is told why.
     TApplication::instance()->guarded([this] { loadHostHistory(); });
+    historyChanged();
     registry::openOrCreateMachineKey(QStringLiteral("\\Software\\Ostrevane\\Quillnet\\"));
     // The graph's divisions act only on a change: go through 2 so that 100 always takes hold.
     VexTrend2->setDivisions(2);
@@ -78,6 +84,7 @@ void TForm1::FormCreate(QObject*)
     VexTrend2->setGridXstep(int(Round(600.0L / VexTrend2->Divisions())));
     setGridHeaders();
     RadioButton5Click(RadioButton5);
+    showPingStatistics();
 }
 
 void TForm1::doExitClick(QObject*)
@@ -142,23 +149,58 @@ void TForm1::ComboBox1Change2(QObject*)
 
 void TForm1::newhost()
 {
-    QCollator collator(QLocale::system());
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    const QString host = Edit3->text();
-    for (int i = 0; i < ComboBox1->count(); ++i) {
-        if (collator.compare(host, ComboBox1->itemText(i)) == 0)
-            return;
-    }
+    if (historyIndex(Edit3->text()) >= 0)
+        return;
     // Inserting and trimming items must not replace what the operator typed.
     const QString typed = ComboBox1->currentText();
     ComboBox1->insertItem(0, typed);
     while (ComboBox1->count() > kMaxHosts)
         ComboBox1->removeItem(kMaxHosts);
     ComboBox1->setEditText(typed);
-    QStringList items;
+    historyChanged();
+    textfile::rewriteLines(dataPath(QString::fromLatin1(kHostFile)), history());
+}
+
+QStringList TForm1::history() const
+{
+    QStringList hosts;
     for (int i = 0; i < ComboBox1->count(); ++i)
-        items += ComboBox1->itemText(i);
-    textfile::rewriteLines(dataPath(QString::fromLatin1(kHostFile)), items);
+        hosts += ComboBox1->itemText(i);
+    return hosts;
+}
+
+int TForm1::historyIndex(const QString& host) const
+{
+    // The same host in another case is no new entry.
+    QCollator collator(QLocale::system());
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    for (int i = 0; i < ComboBox1->count(); ++i) {
+        if (collator.compare(host, ComboBox1->itemText(i)) == 0)
+            return i;
+    }
+    return -1;
+}
+
+void TForm1::historyChanged()
+{
+    // A host is a label only while it is in the history: a typo does not stay a series.
+    if (m_metrics)
+        m_metrics->restrictHosts(history());
+}
+
+QString TForm1::metricsHost(const QString& host) const
+{
+    const int i = historyIndex(host);
+    return i >= 0 ? ComboBox1->itemText(i) : QString();
+}
+
+// ---- log windows
+
+void TForm1::addLogLine(TMemo* memo, const QString& line)
+{
+    if (memo->Count() > kLogLimit)
+        memo->KeepLast(kLogKeep);
+    memo->Add(line);
 }
 
 // ---- graph menu
@@ -202,6 +244,8 @@ void TForm1::Resetgraph1Click(QObject*)
 {
     Memo3->Clear();
     m_pingTimes.clear();
+    m_pingStats.reset();
+    showPingStatistics();
     VexTrend2->ClearValues();
     VexTrend2->ClearTwinValues();
     VexTrend1->ClearValues();
@@ -240,6 +284,14 @@ void TForm1::showEvent(QShowEvent* event)
         if (const QScreen* s = screen())
             move(s->availableGeometry().center() - QRect(QPoint(), frameGeometry().size()).center());
     }
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // The window was re-read from another language module: the row takes its captions.
+    if (event->type() == QEvent::LanguageChange && Label57)
+        showPingStatistics();
 }
 
 void TForm1::closeEvent(QCloseEvent* event)

@@ -7,6 +7,7 @@
 
 #include "TForm1Glue.h"
 #include "lang/reinit.h"
+#include "net/PingStats.h"
 #include "platform/formreader.h"
 
 #include <QHash>
@@ -35,15 +36,23 @@ class LineTips;
 class TMemo;
 class TPingThread;
 class TVexTrend;
+namespace metrics {
+class MetricsRegistry;
+}
 namespace testfiles {
 struct TestFile;
+}
+namespace analysis {
+struct Column;
 }
 
 class TForm1 : public QMainWindow, public ReloadableForm, public TForm1Glue
 {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    // With metrics, the window counts what it measures there (nothing else changes); hosts are
+    // labels only while they are in the host history.
+    explicit TForm1(QWidget* parent = nullptr, metrics::MetricsRegistry* metrics = nullptr);
     ~TForm1() override;
 
     // Handlers bound by the window description; each takes the control that raised it.
@@ -101,22 +110,37 @@ public:
     // own times in Memo3.
     const QList<int64_t>& pingTimes() const { return m_pingTimes; }
 
+    // The statistics of the Ping tab's results for one host: the host last pinged from the
+    // Ping tab. They restart when another host is pinged and with "Reset graph".
+    const PingStatistics& pingStatistics() const { return m_pingStats; }
+    const QString& pingStatisticsHost() const { return m_pingStatsHost; }
+
     // The handlers the window description names; also used to re-read it.
     HandlerTable handlerTable() override { return descriptionHandlers(this); }
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     void loadHostHistory();
+    QStringList history() const;
+    int historyIndex(const QString& host) const;
+    void historyChanged();
+    QString metricsHost(const QString& host) const;
     void setGraphStyle(QAction* checked, int style);
+    // A line for a log window (LogWindow, Memo4), its oldest lines trimmed first.
     void addLogLine(TMemo* memo, const QString& line);
     QString dataPath(const QString& fileName) const;
     TPingThread* startWorker(int32_t dataSize, bool resolveName);
     void stopContinuousPinging();
     void pingBranch(TPingThread* worker);
+    void countPingResult(const TPingThread* worker);
+    void restartPingStatistics(const QString& host);
+    void showPingStatistics();
     void analysisBranch(TPingThread* worker, int32_t size);
+    void recordAnalysis(int32_t dataSize, const analysis::Column& column);
     void setGridHeaders();
     void setCell(int col, int row, const QString& text, const QString& tip = QString());
     void chooseUnit(const char* text, const char* divisor);
@@ -132,6 +156,9 @@ private:
     QHash<const QObject*, int32_t> m_runWorkers;
     QList<int32_t> m_pollSizes;
     QList<int64_t> m_pingTimes;
+    PingStatistics m_pingStats;
+    QString m_pingStatsHost;
     LineTips* m_copyTips = nullptr; // why copies failed, on their lines of Memo4
+    metrics::MetricsRegistry* const m_metrics;
     bool m_placed = false;
 };

@@ -4,6 +4,7 @@
 #include "app/pinglog.h"
 #include "app/vamtp.h"
 #include "controls/VexTrend.h"
+#include "metrics/registry.h"
 #include "net/PingThrd.h"
 #include "platform/application.h"
 #include "platform/conv.h"
@@ -133,6 +134,20 @@ void TForm1::analysisBranch(TPingThread* worker, int32_t size)
     m_pollSizes.append(size);
 }
 
+void TForm1::recordAnalysis(int32_t dataSize, const analysis::Column& column)
+{
+    if (!m_metrics)
+        return;
+    const QString host = metricsHost(Edit3->text());
+    if (host.isEmpty())
+        return;
+    // The mean of the answered polls, unrounded; no answer at all is no time.
+    std::optional<double> seconds;
+    if (column.answered > 0)
+        seconds = double(column.total) / column.answered / 1000.0;
+    m_metrics->recordAnalysis(host, dataSize, seconds);
+}
+
 void TForm1::Timer3Timer(QObject*)
 {
     Timer3->stop();
@@ -165,6 +180,7 @@ void TForm1::Button4Click(QObject*)
         setCell(c + 1, kTotalRow, QString::number(column.total), summary);
         setCell(c + 1, kAverageRow, QString::number(column.average), summary);
         VexTrend1->AddValue(int32_t(column.average));
+        recordAnalysis(analysis::kSteps[c].dataSize, column);
     }
     Label26->setText(QString::number(VexTrend1->MaxVal()));
     Label27->setText(QString::number(Round(static_cast<long double>(VexTrend1->MaxVal()) / 2)));

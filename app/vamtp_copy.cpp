@@ -2,13 +2,16 @@
 
 #include "app/copymath.h"
 #include "app/linetips.h"
+#include "app/scaleview.h"
 #include "app/testfiles.h"
 #include "app/vamtp.h"
 #include "controls/VexTrend.h"
+#include "metrics/registry.h"
 #include "platform/application.h"
 #include "platform/conv.h"
 #include "platform/copy/copythread.h"
 #include "platform/copy/filecopy.h"
+#include "platform/logging.h"
 #include "platform/memo.h"
 #include "platform/programdir.h"
 #include "platform/rounding.h"
@@ -16,7 +19,6 @@
 
 #include <QDateTime>
 #include <QLineEdit>
-#include <QLoggingCategory>
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -25,10 +27,6 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
-
-// Why copies and deletions fail, for whoever reads the program's diagnostic output; the
-// timing of every copy at the debug level.
-Q_LOGGING_CATEGORY(lcCopy, "tallowmere.copy", QtInfoMsg)
 
 namespace {
 
@@ -41,8 +39,6 @@ struct Unit
 constexpr Unit kKbit{"KBit/s", "1024"};
 constexpr Unit kMbit{"MBit/s", "1048576"};
 constexpr Unit kGbit{"GBit/s", "1073741824"};
-constexpr int kCopyLogLimit = 1000;
-constexpr int kCopyLogKeep = 999;
 constexpr int kListWindow = 100;
 
 QString maxCaption(const char* unit)
@@ -190,6 +186,9 @@ void TForm1::Button5Click(QObject*)
     const bool copied = copy.copied;
     const QString copyReason = copy.reason;
     const int64_t elapsedUs = copy.nanoseconds / 1000;
+    if (m_metrics)
+        m_metrics->recordCopy(folder, metrics::copySizeLabel(file.sizeBytes), copied,
+                              double(copy.nanoseconds) / 1e9, file.sizeBytes);
     const int32_t elapsed = copied ? copymath::wholeMilliseconds(elapsedUs) : 0;
     const int32_t speed =
         copied ? copymath::speedHundredthsUs(file.sizeBytes, elapsedUs, StrToInt(Label42->text()))
@@ -198,25 +197,16 @@ void TForm1::Button5Click(QObject*)
     // A failed copy shows as 0 on both graphs but never enters an average: it would pass for
     // a very fast copy.
     VexTrend3->AddValue(elapsed);
-    const copymath::ScaleLabels times = copymath::timeScaleLabels(VexTrend3->MaxVal());
-    Label35->setText(times.top);
-    Label36->setText(times.threeQuarter);
-    Label37->setText(times.half);
-    Label38->setText(times.quarter);
-    VexTrend3->setGridYstep(times.gridStep);
+    scaleview::show(VexTrend3, {Label35, Label36, Label37, Label38},
+                    copymath::timeScaleLabels(VexTrend3->MaxVal()));
     if (copied)
         Memo3->Add(QString::number(elapsed));
     feedAverage(Memo3, VexTrend3);
 
     Label47->setText(QString::number(speed));
     VexTrend4->AddValue(speed);
-    const copymath::ScaleLabels speeds =
-        copymath::speedScaleLabels(VexTrend4->MaxVal(), QLocale::system());
-    Label49->setText(speeds.top);
-    Label50->setText(speeds.threeQuarter);
-    Label51->setText(speeds.half);
-    Label52->setText(speeds.quarter);
-    VexTrend4->setGridYstep(speeds.gridStep);
+    scaleview::show(VexTrend4, {Label49, Label50, Label51, Label52},
+                    copymath::speedScaleLabels(VexTrend4->MaxVal(), QLocale::system()));
     if (copied)
         Memo5->Add(Label47->text());
     feedAverage(Memo5, VexTrend4);
@@ -226,11 +216,9 @@ void TForm1::Button5Click(QObject*)
     // A tick that fell due during the copy must not start the next one at once.
     if (Timer4->isActive())
         Timer4->start();
-    if (Memo4->Count() > kCopyLogLimit)
-        Memo4->KeepLast(kCopyLogKeep);
     const QString line = copymath::copyLogLine(start, copied, deleted, elapsed, speed,
                                                Label56->text(), QLocale::system());
-    Memo4->Add(line);
+    addLogLine(Memo4, line);
     if (!copied)
         showCopyReason(line, copyReason);
     else if (!deleted)

@@ -2,8 +2,11 @@
 
 #include "app/copymath.h"
 #include "app/pinglog.h"
+#include "app/pingstatsrow.h"
+#include "app/scaleview.h"
 #include "app/vamtp.h"
 #include "controls/VexTrend.h"
+#include "metrics/registry.h"
 #include "net/PingThrd.h"
 #include "platform/application.h"
 #include "platform/conv.h"
@@ -17,13 +20,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
 
 namespace {
-constexpr int kLogLimit = 1000; // more lines than this are trimmed ...
-constexpr int kLogKeep = 999;   // ... to this many before the next line
 constexpr int kAverageWindow = 100;
 } // namespace
 
@@ -73,6 +75,8 @@ void TForm1::doPingClick(QObject*)
         Button2->raise();
         Button1->lower();
     }
+    if (Edit3->text() != m_pingStatsHost)
+        restartPingStatistics(Edit3->text());
     m_pingWorkers.insert(startWorker(size, CheckBox6->isChecked()));
 }
 
@@ -89,9 +93,16 @@ void TForm1::CheckBox1Click(QObject*)
 
 void TForm1::Button1Click(QObject*)
 {
-    CheckBox1->setChecked(true);
-    // The first ping may have failed (a bad data size): continuous pinging did not start then.
-    FormReader::rethrowPending();
+    // The box's handler starts the pinging. It is called here, not through the box's signal,
+    // so that a first ping that fails (a bad data size) ends this handler too: continuous
+    // pinging did not start then.
+    if (!CheckBox1->isChecked()) {
+        {
+            const QSignalBlocker blocker(CheckBox1);
+            CheckBox1->setChecked(true);
+        }
+        CheckBox1Click(CheckBox1);
+    }
     Button2->raise();
     Button1->lower();
 }
@@ -127,13 +138,6 @@ void TForm1::CheckBox5Click(QObject*)
                                                  : TVexTrend::TTrendOptions());
 }
 
-void TForm1::addLogLine(TMemo* memo, const QString& line)
-{
-    if (memo->Count() > kLogLimit)
-        memo->KeepLast(kLogKeep);
-    memo->Add(line);
-}
-
 void TForm1::PingCompleted(QObject* Sender)
 {
     auto* worker = qobject_cast<TPingThread*>(Sender);
@@ -166,8 +170,39 @@ void TForm1::PingCompleted(QObject* Sender)
     doPing1->setEnabled(true);
 }
 
+void TForm1::restartPingStatistics(const QString& host)
+{
+    m_pingStatsHost = host;
+    m_pingStats.reset();
+    showPingStatistics();
+}
+
+void TForm1::showPingStatistics()
+{
+    pingstatsrow::show(Label57, Label58, m_pingStats.snapshot());
+}
+
+void TForm1::countPingResult(const TPingThread* worker)
+{
+    if (m_metrics) {
+        if (const QString host = metricsHost(worker->HostText); !host.isEmpty())
+            m_metrics->recordPing(host, *worker);
+    }
+    // A reply still coming from the host pinged before belongs to statistics that are gone.
+    if (worker->HostText != m_pingStatsHost)
+        return;
+    const auto now = PingStatistics::Clock::now();
+    // A failure is a loss, whatever its reason; it never passes for a very fast reply.
+    if (worker->EchoCount != 0)
+        m_pingStats.addReply(worker->RoundTripUs, now);
+    else
+        m_pingStats.addLoss(now);
+    showPingStatistics();
+}
+
 void TForm1::pingBranch(TPingThread* worker)
 {
+    countPingResult(worker);
     const QString stamp = pinglog::timeStamp(QDateTime::currentDateTime());
     QString line;
     if (worker->EchoCount != 0) {
@@ -176,12 +211,8 @@ void TForm1::pingBranch(TPingThread* worker)
         line = pinglog::successLine(stamp, worker->HostText, worker->ReplyDataSize,
                                     worker->RoundTripMs);
         addLogLine(LogWindow, line);
-        const copymath::ScaleLabels scale = copymath::timeScaleLabels(VexTrend2->MaxVal());
-        VexTrend2->setGridYstep(scale.gridStep);
-        Label11->setText(scale.top);
-        Label12->setText(scale.threeQuarter);
-        Label13->setText(scale.half);
-        Label14->setText(scale.quarter);
+        scaleview::show(VexTrend2, {Label11, Label12, Label13, Label14},
+                        copymath::timeScaleLabels(VexTrend2->MaxVal()));
         // The average looks at the newest hundred only; older times are not kept at all.
         // A failed echo never enters it: it would pass for a very fast one.
         m_pingTimes.append(rtt);

@@ -2,10 +2,12 @@
 
 #include "platform/application.h"
 #include "platform/locale.h"
+#include "platform/logging.h"
 #include "platform/programdir.h"
 #include "platform/resources.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFileInfo>
 #include <QPointer>
 #include <QWidget>
@@ -17,10 +19,19 @@ constexpr uint16_t kEnglishUS = 1033;
 // German (Germany, Austria, Liechtenstein, Luxembourg, Switzerland) in the order compared.
 constexpr uint16_t kGermanLanguages[] = {1031, 3079, 5127, 4103, 2055};
 
+// A module that is there but cannot be loaded leaves the texts as they are, as none would;
+// only the log says why.
 ModuleHandle loadFromFolder(const QString& folder, const QString& name)
 {
     const QString found = resources::findFileIgnoringCase(folder, name);
-    return found.isEmpty() ? nullptr : resources::loadModule(folder + u'/' + found);
+    if (found.isEmpty())
+        return nullptr;
+    const QString path = folder + u'/' + found;
+    ModuleHandle module = resources::loadModule(path);
+    if (!module)
+        qCWarning(lcLang).noquote()
+            << "the language module" << path << "cannot be read as a module and is not used";
+    return module;
 }
 
 bool reloadClass(QWidget* window, const QMetaObject* cls, const QMetaObject* stopClass)
@@ -84,8 +95,11 @@ void ReloadForms()
     for (QWidget* w : QApplication::topLevelWidgets())
         windows.append(w);
     for (const QPointer<QWidget>& w : std::as_const(windows)) {
-        if (w)
-            ReloadFormClasses(w, &QWidget::staticMetaObject);
+        if (w && ReloadFormClasses(w, &QWidget::staticMetaObject) && w) {
+            // Texts a window makes itself (from the string table) follow the new module.
+            QEvent changed(QEvent::LanguageChange);
+            QCoreApplication::sendEvent(w, &changed);
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include "net/Icmp.h"
 
 #include "net/IcmpInternal.h"
+#include "platform/logging.h"
 #include "platform/textfile.h"
 
 #include <QFile>
@@ -147,6 +148,97 @@ QString datagramRefusal(int error)
     }
 }
 
+// Receive times from the kernel; without them the monotonic clock alone serves. Hop limit
+// and traffic class of replies for the record; not having them costs nothing else.
+void askForReceiveDetails(int fd, bool six)
+{
+    const int on = 1;
+    const int level = six ? int(SOL_IPV6) : int(SOL_IP);
+    const struct
+    {
+        int level;
+        int name;
+        const char* what;
+    } options[] = {
+        {SOL_SOCKET, SO_TIMESTAMPNS, "receive times"},
+        {level, six ? IPV6_RECVHOPLIMIT : IP_RECVTTL, "the hop limit of replies"},
+        {level, six ? IPV6_RECVTCLASS : IP_RECVTOS, "the traffic class of replies"},
+    };
+    for (const auto& option : options) {
+        if (setsockopt(fd, option.level, option.name, &on, sizeof on) != 0) {
+            const int error = errno;
+            qCWarning(lcNet).noquote()
+                << "the kernel gives no" << option.what << "for ICMP:" << textfile::osReason(error);
+        }
+    }
+}
+
+// Returns the identifier the kernel picked for the datagram socket.
+uint16_t bindDatagram(int fd, int family)
+{
+    const bool six = family == AF_INET6;
+    const int on = 1;
+    // ICMP errors reach a datagram socket only through its error queue.
+    if (setsockopt(fd, six ? int(SOL_IPV6) : int(SOL_IP), six ? IPV6_RECVERR : IP_RECVERR, &on,
+                   sizeof on) != 0)
+        failOpen(fd, QStringLiteral("cannot receive ICMP errors: ") + textfile::osReason(errno));
+    // Binding picks the identifier now, so replies can be checked against it.
+    sockaddr_storage any{};
+    any.ss_family = sa_family_t(family);
+    socklen_t len = six ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&any), len) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&any), &len) != 0)
+        failOpen(fd, QStringLiteral("cannot bind the ICMP socket: ") + textfile::osReason(errno));
+    return ntohs(six ? reinterpret_cast<sockaddr_in6*>(&any)->sin6_port
+                     : reinterpret_cast<sockaddr_in*>(&any)->sin_port);
+}
+
+// Replies and errors only; requests and redirects never reach a raw socket then. Without the
+// filter they are read and dropped one by one.
+void keepRepliesAndErrors(int fd, bool six)
+{
+    int rc;
+    if (six) {
+        icmp6_filter filter;
+        ICMP6_FILTER_SETBLOCKALL(&filter);
+        for (int type : {ICMP6_ECHO_REPLY, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG,
+                         ICMP6_TIME_EXCEEDED, ICMP6_PARAM_PROB})
+            ICMP6_FILTER_SETPASS(type, &filter);
+        rc = setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+    } else {
+        const uint32_t keep = (1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) |
+                              (1u << ICMP_SOURCE_QUENCH) | (1u << ICMP_TIME_EXCEEDED) |
+                              (1u << ICMP_PARAMETERPROB);
+        const uint32_t drop = ~keep;
+        rc = setsockopt(fd, SOL_RAW, kIcmpFilter, &drop, sizeof drop);
+    }
+    if (rc != 0) {
+        const int error = errno;
+        qCWarning(lcNet).noquote()
+            << "no ICMP type filter on a raw socket:" << textfile::osReason(error);
+    }
+}
+
+// The kernel sums ICMPv6 itself, and ICMP for datagram sockets; a datagram socket's kernel
+// also puts in its own identifier.
+std::vector<uint8_t> echoRequest(bool six, bool raw, uint16_t ident, uint16_t sequence,
+                                 const QByteArray& payload)
+{
+    std::vector<uint8_t> request(kIcmpHeader + size_t(payload.size()));
+    request[0] = six ? ICMP6_ECHO_REQUEST : ICMP_ECHO;
+    request[4] = uint8_t(ident >> 8);
+    request[5] = uint8_t(ident);
+    request[6] = uint8_t(sequence >> 8);
+    request[7] = uint8_t(sequence);
+    std::memcpy(request.data() + kIcmpHeader, payload.constData(), size_t(payload.size()));
+    if (raw && !six) {
+        const uint16_t sum = icmpwire::checksum(request.data(), request.size());
+        request[2] = uint8_t(sum >> 8);
+        request[3] = uint8_t(sum);
+    }
+    return request;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -195,50 +287,22 @@ TICMP::Channel TICMP::openChannel(int family)
         ch.kind = SocketKind::Raw;
     }
 
-    const int on = 1;
-    const int level = six ? int(SOL_IPV6) : int(SOL_IP);
-    // Receive times from the kernel; without them the monotonic clock alone serves. Hop limit
-    // and traffic class of replies for the record; not having them costs nothing else.
-    setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
-    setsockopt(fd, level, six ? IPV6_RECVHOPLIMIT : IP_RECVTTL, &on, sizeof on);
-    setsockopt(fd, level, six ? IPV6_RECVTCLASS : IP_RECVTOS, &on, sizeof on);
+    askForReceiveDetails(fd, six);
     if (ch.kind == SocketKind::Datagram) {
-        // ICMP errors reach a datagram socket only through its error queue.
-        if (setsockopt(fd, level, six ? IPV6_RECVERR : IP_RECVERR, &on, sizeof on) != 0)
-            failOpen(fd,
-                     QStringLiteral("cannot receive ICMP errors: ") + textfile::osReason(errno));
-        // Binding picks the identifier now, so replies can be checked against it.
-        sockaddr_storage any{};
-        any.ss_family = sa_family_t(family);
-        socklen_t len = six ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&any), len) != 0 ||
-            getsockname(fd, reinterpret_cast<sockaddr*>(&any), &len) != 0)
-            failOpen(fd,
-                     QStringLiteral("cannot bind the ICMP socket: ") + textfile::osReason(errno));
-        ch.ident = ntohs(six ? reinterpret_cast<sockaddr_in6*>(&any)->sin6_port
-                             : reinterpret_cast<sockaddr_in*>(&any)->sin_port);
+        ch.ident = bindDatagram(fd, family);
     } else {
         ch.ident = nextRawIdent();
-        // Replies and errors only; requests and redirects never reach us.
-        if (six) {
-            icmp6_filter filter;
-            ICMP6_FILTER_SETBLOCKALL(&filter);
-            for (int type : {ICMP6_ECHO_REPLY, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG,
-                             ICMP6_TIME_EXCEEDED, ICMP6_PARAM_PROB})
-                ICMP6_FILTER_SETPASS(type, &filter);
-            setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
-        } else {
-            const uint32_t keep = (1u << ICMP_ECHOREPLY) | (1u << ICMP_DEST_UNREACH) |
-                                  (1u << ICMP_SOURCE_QUENCH) | (1u << ICMP_TIME_EXCEEDED) |
-                                  (1u << ICMP_PARAMETERPROB);
-            const uint32_t drop = ~keep;
-            setsockopt(fd, SOL_RAW, kIcmpFilter, &drop, sizeof drop);
-        }
+        keepRepliesAndErrors(fd, six);
         // The identifier filter costs more than the rest of the echo (the kernel compiles it),
         // and only pays off when other raw sessions of this process share the traffic. Without
         // it every packet is still checked in full.
-        if (liveRawSessions(family).fetch_add(1) > 0)
-            six ? attachIdentFilter6(fd, ch.ident) : attachIdentFilter(fd, ch.ident);
+        if (liveRawSessions(family).fetch_add(1) > 0 &&
+            !(six ? attachIdentFilter6(fd, ch.ident) : attachIdentFilter(fd, ch.ident))) {
+            const int error = errno;
+            qCWarning(lcNet).noquote()
+                << "no identifier filter on a raw ICMP socket, every packet is checked in full:"
+                << textfile::osReason(error);
+        }
     }
     ch.fd = fd;
     return ch;
@@ -308,20 +372,8 @@ uint32_t TICMP::SendEchoRequest()
     sent.payload = &payload;
     sent.dontFragment = (IpFlags & IpFlagDontFragment) != 0;
 
-    std::vector<uint8_t> request(kIcmpHeader + size_t(payload.size()));
-    request[0] = six ? ICMP6_ECHO_REQUEST : ICMP_ECHO;
-    request[4] = uint8_t(ch.ident >> 8); // the datagram kernel overwrites it with its own
-    request[5] = uint8_t(ch.ident);
-    request[6] = uint8_t(sent.sequence >> 8);
-    request[7] = uint8_t(sent.sequence);
-    std::memcpy(request.data() + kIcmpHeader, payload.constData(), size_t(payload.size()));
-    // The kernel sums ICMPv6 itself, and ICMP for datagram sockets.
-    if (ch.kind == SocketKind::Raw && !six) {
-        const uint16_t sum = icmpwire::checksum(request.data(), request.size());
-        request[2] = uint8_t(sum >> 8);
-        request[3] = uint8_t(sum);
-    }
-
+    const std::vector<uint8_t> request =
+        echoRequest(six, ch.kind == SocketKind::Raw, ch.ident, sent.sequence, payload);
     if (!setEchoOptions(ch, sent.dontFragment))
         return 0;
     // Whatever is still queued belongs to earlier echoes.

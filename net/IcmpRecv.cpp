@@ -5,6 +5,8 @@
 #include "net/Icmp.h"
 
 #include "net/IcmpInternal.h"
+#include "platform/logging.h"
+#include "platform/textfile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -220,8 +222,12 @@ bool TICMP::readErrorQueue(const Channel& ch, const Sent& sent)
         msghdr msg = messageFor(iov, dest, control, sizeof control);
         const ssize_t n = ::recvmsg(ch.fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
         if (n < 0) {
-            if (errno == EINTR)
+            const int error = errno;
+            if (error == EINTR)
                 continue;
+            if (error != EAGAIN && error != EWOULDBLOCK)
+                qCWarning(lcNet).noquote()
+                    << "cannot read the ICMP error queue:" << textfile::osReason(error);
             return false;
         }
         Received rx;

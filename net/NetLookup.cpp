@@ -1,5 +1,8 @@
 #include "net/NetLookup.h"
 
+#include "platform/logging.h"
+#include "platform/textfile.h"
+
 #include <netdb.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -41,6 +44,9 @@ bool runInterruptibly(int wakeFd, std::function<void()> job)
     auto task = std::make_shared<Task>();
     task->job = std::move(job);
     if (task->done < 0) {
+        const int error = errno;
+        qCWarning(lcNet).noquote() << "no descriptor to wait on, the look-up cannot be cut short:"
+                                   << textfile::osReason(error);
         task->job();
         return true;
     }
@@ -51,16 +57,22 @@ bool runInterruptibly(int wakeFd, std::function<void()> job)
             const uint64_t one = 1;
             [[maybe_unused]] const ssize_t n = ::write(task->done, &one, sizeof one);
         }).detach();
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& e) {
         // No thread to spare: wait the old way rather than not look up at all.
+        qCWarning(lcNet) << "no thread for the look-up, it cannot be cut short:" << e.what();
         task->job();
         return true;
     }
     for (;;) {
         pollfd fds[2] = {{task->done, POLLIN, 0}, {wakeFd, POLLIN, 0}};
         const int ready = ::poll(fds, 2, -1);
-        if (ready < 0 && errno != EINTR)
-            return false; // cannot wait: leave the look-up to itself
+        if (ready < 0 && errno != EINTR) {
+            // Cannot wait: leave the look-up to itself.
+            const int error = errno;
+            qCWarning(lcNet).noquote()
+                << "cannot wait for the look-up:" << textfile::osReason(error);
+            return false;
+        }
         if (task->finished.load(std::memory_order_acquire))
             return true;
         if (ready > 0 && fds[1].revents)

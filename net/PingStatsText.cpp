@@ -4,28 +4,6 @@
 
 namespace pingstatstext {
 
-Captions german()
-{
-    return {QStringLiteral("Gesendet/empfangen/verloren"),
-            QStringLiteral("Verluste in Folge"),
-            QStringLiteral("l\u00e4ngste"),
-            QStringLiteral("min/\u00d8/max"),
-            QStringLiteral("Abw."),
-            QStringLiteral("Jitter"),
-            QStringLiteral("P50/95/99")};
-}
-
-Captions english()
-{
-    return {QStringLiteral("Sent/received/lost"),
-            QStringLiteral("lost in a row"),
-            QStringLiteral("longest"),
-            QStringLiteral("min/avg/max"),
-            QStringLiteral("mdev"),
-            QStringLiteral("jitter"),
-            QStringLiteral("p50/95/99")};
-}
-
 QString milliseconds(double us)
 {
     const auto whole = static_cast<unsigned long long>(std::llround(std::max(us, 0.0)));

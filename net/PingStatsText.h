@@ -1,8 +1,8 @@
 #pragma once
 // The statistics of the host being pinged as the Ping tab shows them, in two lines that each
 // fit the tab's width: what was lost, and how long the replies took, in milliseconds with three
-// decimals (0.041) whatever the language. The captions come from the caller, so the built-in
-// German ones and the English ones of the language module both serve.
+// decimals (0.041) whatever the language. The captions come from the caller: the window takes
+// them from its string table, German built in or English from the language module.
 
 #include "net/PingStats.h"
 
@@ -12,17 +12,14 @@ namespace pingstatstext {
 
 struct Captions
 {
-    QString sentReceivedLost; // "Gesendet/empfangen/verloren"
+    QString sentReceivedLost; // "Sent/received/lost"
     QString lossRun;          // the current run of losses
     QString longestRun;
-    QString minAvgMax; // "min/Ø/max"
+    QString minAvgMax; // "min/avg/max"
     QString mdev;
     QString jitter;
     QString percentiles; // "P50/95/99"
 };
-
-Captions german();
-Captions english();
 
 // Microseconds as milliseconds with three decimals, rounded to the microsecond: 41 -> "0.041".
 QString milliseconds(double us);

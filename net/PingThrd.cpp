@@ -2,6 +2,8 @@
 
 #include "net/Icmp.h"
 #include "net/NetLookup.h"
+#include "platform/logging.h"
+#include "platform/textfile.h"
 
 #include <QCoreApplication>
 
@@ -52,7 +54,16 @@ bool g_exitHookInstalled = false;
 // reads it back, so each waiting worker sees it whenever it reaches its poll.
 int wakeDescriptor()
 {
-    static const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    static const int fd = [] {
+        const int made = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (made < 0) {
+            const int error = errno;
+            qCWarning(lcNet).noquote()
+                << "no wake descriptor, stopping the workers waits out their time-outs:"
+                << textfile::osReason(error);
+        }
+        return made;
+    }();
     return fd;
 }
 
@@ -217,7 +228,11 @@ void stopAllWorkers()
     const int fd = wakeDescriptor();
     if (!live.empty() && fd >= 0) {
         const uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
+        if (::write(fd, &one, sizeof one) != ssize_t(sizeof one)) {
+            const int error = errno;
+            qCWarning(lcNet).noquote() << "cannot wake the workers, they wait out their time-outs:"
+                                       << textfile::osReason(error);
+        }
     }
     for (TPingThread* worker : live) {
         worker->wait();

@@ -1,6 +1,7 @@
 #include "platform/application.h"
 
 #include "platform/errors.h"
+#include "platform/logging.h"
 
 #include <QFont>
 #include <QIcon>
@@ -88,6 +89,9 @@ void TApplication::guarded(const std::function<void()>& fn)
         ShowException(e.text());
     } catch (const std::exception& e) {
         ShowException(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        // Nothing the program throws, but whatever it is must not unwind through Qt.
+        qCCritical(lcForms) << "a handler ended with something that is no exception";
     }
 }
 

@@ -84,22 +84,27 @@ void Canvas::fillDevice(qint64 left, qint64 top, qint64 right, qint64 bottom, QR
     }
 }
 
+// Straight lines cover exactly the device pixels of their logical pixels.
+void Canvas::straightLine(CanvasPoint from, CanvasPoint to, QRgb rgb)
+{
+    if (from.x == to.x && from.y == to.y)
+        return;
+    if (from.y == to.y) {
+        const qint64 a = to.x > from.x ? from.x : to.x + 1;
+        const qint64 b = to.x > from.x ? to.x : from.x + 1;
+        fillDevice(dev(a), dev(from.y), dev(b), dev(from.y + 1), rgb);
+    } else {
+        const qint64 a = to.y > from.y ? from.y : to.y + 1;
+        const qint64 b = to.y > from.y ? to.y : from.y + 1;
+        fillDevice(dev(from.x), dev(a), dev(from.x + 1), dev(b), rgb);
+    }
+}
+
 void Canvas::line(CanvasPoint from, CanvasPoint to)
 {
     const QRgb rgb = toRgb(m_pen);
     if (from.y == to.y || from.x == to.x) {
-        // Straight lines cover exactly the device pixels of their logical pixels.
-        if (from.x == to.x && from.y == to.y)
-            return;
-        if (from.y == to.y) {
-            const qint64 a = to.x > from.x ? from.x : to.x + 1;
-            const qint64 b = to.x > from.x ? to.x : from.x + 1;
-            fillDevice(dev(a), dev(from.y), dev(b), dev(from.y + 1), rgb);
-        } else {
-            const qint64 a = to.y > from.y ? from.y : to.y + 1;
-            const qint64 b = to.y > from.y ? to.y : from.y + 1;
-            fillDevice(dev(from.x), dev(a), dev(from.x + 1), dev(b), rgb);
-        }
+        straightLine(from, to, rgb);
         return;
     }
 

@@ -83,6 +83,7 @@ private:
     double devF(qint64 v) const { return double(v) * m_scale; }
     void fillDevice(qint64 left, qint64 top, qint64 right, qint64 bottom, QRgb rgb);
     void line(CanvasPoint from, CanvasPoint to);
+    void straightLine(CanvasPoint from, CanvasPoint to, QRgb rgb);
     void fillPolygon(std::span<const CanvasPoint> points, QRgb rgb);
     QPainter& painter();
     void endPainter();

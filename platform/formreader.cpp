@@ -1,173 +1,37 @@
 #include "platform/formreader.h"
 
-#include "platform/application.h"
 #include "platform/errors.h"
-#include "platform/memo.h"
+#include "platform/formreading.h"
 #include "platform/widgetrules.h"
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDomDocument>
-#include <QEvent>
-#include <QFrame>
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMetaProperty>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSlider>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextEdit>
-#include <QTimer>
 
 #include <cstring>
-#include <exception>
 #include <utility>
 
 namespace {
 
+using formreading::factories;
+using formreading::Spot;
+using namespace Qt::StringLiterals;
+
 // Marks a control stored with its place only: it sizes itself to its text, also when a later
 // reading changes the text.
 constexpr char kPlaceOnly[] = "_tm_placeOnly";
-
-// Calls a handler with the control that raised the event.
-class HandlerRelay : public QObject
-{
-    Q_OBJECT
-public:
-    HandlerRelay(QObject* sender, QWidget* window, HandlerTable::Handler handler)
-        : QObject(sender), m_sender(sender), m_window(window), m_windowClass(window->metaObject()),
-          m_handler(std::move(handler))
-    {
-    }
-
-public Q_SLOTS:
-    void fire() { call(); }
-    // A radio button's click handler runs when it becomes checked, not when it is unchecked.
-    void fireIfTrue(bool on)
-    {
-        if (on)
-            call();
-    }
-    // A menu entry's check mark is set by its handler; undo the toggle Qt made on the click.
-    void fireMenuItem(bool checked)
-    {
-        if (auto* action = qobject_cast<QAction*>(m_sender); action && action->isCheckable())
-            action->setChecked(!checked);
-        call();
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::KeyRelease)
-            call();
-        return QObject::eventFilter(watched, event);
-    }
-
-public:
-    // Handlers running right now, and the exception of a nested one; only the main thread
-    // runs handlers.
-    static inline int s_depth = 0;
-    static inline std::exception_ptr s_pending;
-
-private:
-    void call()
-    {
-        // While the window's own destructor has run and its base class hides it, Qt still
-        // sends focus and text signals: the window's members are gone by then.
-        if (m_window->metaObject() != m_windowClass)
-            return;
-        // A handler's exception stops here, not inside Qt's widget code, which is built
-        // without unwinding clean-ups and would leak its events and guards. A handler run by a
-        // change that another handler made (a box checked in code) keeps its exception for the
-        // outer one, which takes it up with FormReader::rethrowPending() or, at the latest,
-        // hands it to the error handler when it returns.
-        TApplication* app = TApplication::instance();
-        if (s_depth > 0 || !app) {
-            ++s_depth;
-            try {
-                m_handler(m_sender);
-            } catch (...) {
-                if (!s_pending)
-                    s_pending = std::current_exception();
-            }
-            --s_depth;
-            if (!app && s_depth == 0)
-                FormReader::rethrowPending();
-            return;
-        }
-        ++s_depth;
-        app->guarded([this] {
-            m_handler(m_sender);
-            FormReader::rethrowPending();
-        });
-        s_pending = nullptr;
-        --s_depth;
-    }
-
-    QObject* m_sender;
-    QWidget* m_window;
-    const QMetaObject* m_windowClass;
-    HandlerTable::Handler m_handler;
-};
-
-QHash<QString, FormReader::Factory>& factories()
-{
-    static QHash<QString, FormReader::Factory> table = [] {
-        QHash<QString, FormReader::Factory> t;
-        auto widget = [&t]<class W>(const char* name, W*) {
-            t.insert(QString::fromLatin1(name),
-                     [](QWidget* parent) -> QObject* { return new W(parent); });
-        };
-        widget("QWidget", static_cast<QWidget*>(nullptr));
-        widget("QLabel", static_cast<QLabel*>(nullptr));
-        widget("QPushButton", static_cast<QPushButton*>(nullptr));
-        widget("QLineEdit", static_cast<QLineEdit*>(nullptr));
-        widget("QCheckBox", static_cast<QCheckBox*>(nullptr));
-        widget("QRadioButton", static_cast<QRadioButton*>(nullptr));
-        widget("QPlainTextEdit", static_cast<QPlainTextEdit*>(nullptr));
-        widget("QTextEdit", static_cast<QTextEdit*>(nullptr));
-        widget("QFrame", static_cast<QFrame*>(nullptr));
-        widget("QGroupBox", static_cast<QGroupBox*>(nullptr));
-        widget("QTabWidget", static_cast<QTabWidget*>(nullptr));
-
-        widget("QMenuBar", static_cast<QMenuBar*>(nullptr));
-        widget("QMenu", static_cast<QMenu*>(nullptr));
-        widget("TMemo", static_cast<TMemo*>(nullptr));
-        t.insert(QStringLiteral("QComboBox"), [](QWidget* parent) -> QObject* {
-            auto* box = new QComboBox(parent);
-            widgetrules::prepareComboBox(box);
-            return box;
-        });
-        t.insert(QStringLiteral("QSlider"), [](QWidget* parent) -> QObject* {
-            auto* slider = new QSlider(parent);
-            widgetrules::prepareSlider(slider);
-            return slider;
-        });
-        t.insert(QStringLiteral("QTableWidget"), [](QWidget* parent) -> QObject* {
-            auto* grid = new QTableWidget(parent);
-            widgetrules::prepareGrid(grid);
-            return grid;
-        });
-        t.insert(QStringLiteral("QTimer"),
-                 [](QWidget* parent) -> QObject* { return new QTimer(parent); });
-        t.insert(QStringLiteral("QAction"),
-                 [](QWidget* parent) -> QObject* { return new QAction(parent); });
-        return t;
-    }();
-    return table;
-}
 
 struct Colour
 {
@@ -197,29 +61,72 @@ public:
 
     HandlerTable::Handler run(const QDomElement& ui)
     {
-        const QString cls = ui.firstChildElement(QStringLiteral("class")).text();
-        if (cls != QString::fromLatin1(m_root->metaObject()->className()))
-            fail(QStringLiteral("describes class '%1', not '%2'")
-                     .arg(cls, QString::fromLatin1(m_root->metaObject()->className())));
+        const std::initializer_list<QLatin1StringView> parts = {
+            "class"_L1, "widget"_L1, "customwidgets"_L1, "connections"_L1};
+        formreading::allowOnly(spot(), ui, parts, parts);
+        const QDomElement clsElement = ui.firstChildElement(QStringLiteral("class"));
+        const QString cls = clsElement.text();
+        const QString rootClass = QString::fromLatin1(m_root->metaObject()->className());
+        if (cls != rootClass)
+            fail(clsElement.isNull() ? ui : clsElement,
+                 QStringLiteral("describes class '%1', not '%2'").arg(cls, rootClass));
         const QDomElement top = ui.firstChildElement(QStringLiteral("widget"));
         if (top.isNull())
-            fail(QStringLiteral("holds no window"));
+            fail(ui, QStringLiteral("holds no window"));
+        formreading::checkCustomWidgets(spot(),
+                                        ui.firstChildElement(QStringLiteral("customwidgets")));
         m_rootName = top.attribute(QStringLiteral("name"));
+        formreading::Binder binder(m_root, m_rootName, m_mode, m_handlers);
         m_read.append(m_root);
         readChildren(top, m_root);
         applyProperties(top, m_root);
-        bindConnections(ui.firstChildElement(QStringLiteral("connections")));
+        const Spot window = Spot(m_origin, m_rootName);
+        if (!m_onCreate.isNull())
+            m_onCreateHandler = binder.handler(window, m_onCreate, m_onCreate.text());
+        const QDomElement connections = ui.firstChildElement(QStringLiteral("connections"));
+        binder.bind(window, connections);
+        if (m_mode == FormReader::Mode::Create) {
+            binder.checkEveryHandlerUsed(window, connections.isNull() ? top : connections);
+            checkMembers(top);
+        }
         for (const QPointer<QObject>& obj : std::as_const(m_read)) {
             if (obj && obj->metaObject()->indexOfMethod("Loaded()") >= 0)
                 QMetaObject::invokeMethod(obj, "Loaded", Qt::DirectConnection);
         }
-        return m_onCreate;
+        return m_onCreateHandler;
     }
 
 private:
-    [[noreturn]] void fail(const QString& what) const
+    Spot spot() const { return Spot(m_origin, m_object); }
+
+    [[noreturn]] void fail(const QDomNode& at, const QString& what) const { spot().fail(at, what); }
+    // At the element being read.
+    [[noreturn]] void fail(const QString& what) const { fail(m_at, what); }
+
+    // Create mode: every member the window binds after reading is an object of its class.
+    void checkMembers(const QDomElement& top) const
     {
-        throw EResourceError(QStringLiteral("%1: %2").arg(m_origin, what));
+        for (const HandlerTable::Member& member : m_handlers.members()) {
+            const auto it = m_objects.constFind(member.name);
+            const Spot at = Spot(m_origin, member.name);
+            if (it == m_objects.constEnd())
+                at.fail(top, QStringLiteral("the window's member of class %1 is never bound: the "
+                                            "description holds no object of that name")
+                                 .arg(QLatin1String(member.className)));
+            if (!it->first->inherits(member.className))
+                at.fail(it->second, QStringLiteral("is a %1, the window's member a %2")
+                                        .arg(QLatin1String(it->first->metaObject()->className()),
+                                             QLatin1String(member.className)));
+        }
+    }
+
+    // An object of the description, once by its name.
+    void enter(QObject* obj, const QDomElement& element)
+    {
+        if (m_objects.contains(obj->objectName()))
+            fail(element, QStringLiteral("an object of that name is read twice"));
+        m_objects.insert(obj->objectName(), {obj, element});
+        m_read.append(obj);
     }
 
     QWidget* clientOf(QWidget* w)
@@ -239,10 +146,10 @@ private:
     {
         QObject* obj = m_root->findChild<QObject*>(name);
         if (!obj)
-            fail(QStringLiteral("no object '%1' of class %2 exists in the window").arg(name, cls));
+            fail(QStringLiteral("no %1 of that name exists in the window").arg(cls));
         if (!obj->inherits(cls.toLatin1().constData()))
-            fail(QStringLiteral("object '%1' is a %2, not a %3")
-                     .arg(name, QString::fromLatin1(obj->metaObject()->className()), cls));
+            fail(QStringLiteral("is a %1 in the window, not a %2")
+                     .arg(QString::fromLatin1(obj->metaObject()->className()), cls));
         return obj;
     }
 
@@ -258,6 +165,10 @@ private:
 
     void readChildren(const QDomElement& element, QWidget* widget)
     {
+        m_object = widget == m_root ? m_rootName : widget->objectName();
+        formreading::allowOnly(
+            spot(), element,
+            {"property"_L1, "attribute"_L1, "widget"_L1, "object"_L1, "action"_L1, "addaction"_L1});
         // Menu entries first, so that menus anywhere in the description can list them.
         for (QDomElement child = element.firstChildElement(QStringLiteral("action"));
              !child.isNull(); child = child.nextSiblingElement(QStringLiteral("action")))
@@ -271,21 +182,30 @@ private:
         // Menus list their entries after the entries are known.
         for (QDomElement child = element.firstChildElement(QStringLiteral("addaction"));
              !child.isNull(); child = child.nextSiblingElement(QStringLiteral("addaction")))
-            addAction(widget, child.attribute(QStringLiteral("name")));
+            addAction(widget, child);
     }
 
     void readAction(const QDomElement& element, QWidget* owner)
     {
         const QString name = element.attribute(QStringLiteral("name"));
+        m_object = name;
+        m_at = element;
+        if (name.isEmpty())
+            fail(QStringLiteral("a menu entry without a name"));
+        formreading::allowOnly(spot(), element, {"property"_L1});
         QObject* obj = m_mode == FormReader::Mode::Create
                            ? make(QStringLiteral("QAction"), name, owner)
                            : existing(name, QStringLiteral("QAction"));
-        m_read.append(obj);
+        enter(obj, element);
         applyProperties(element, obj);
     }
 
-    void addAction(QWidget* widget, const QString& name)
+    void addAction(QWidget* widget, const QDomElement& element)
     {
+        m_object = widget->objectName();
+        m_at = element;
+        formreading::allowOnly(spot(), element, {});
+        const QString name = element.attribute(QStringLiteral("name"));
         if (m_mode != FormReader::Mode::Create)
             return;
         if (name == QLatin1String("separator")) {
@@ -303,59 +223,69 @@ private:
         widget->addAction(action);
     }
 
+    QObject* create(const QString& cls, const QString& name, QWidget* parent)
+    {
+        QWidget* container = parent;
+        auto* main = qobject_cast<QMainWindow*>(parent);
+        if (!(main && cls == QLatin1String("QMenuBar")) && !qobject_cast<QMenuBar*>(parent) &&
+            !qobject_cast<QMenu*>(parent))
+            container = clientOf(parent);
+        QObject* obj = make(cls, name, container);
+        if (main && cls == QLatin1String("QMenuBar"))
+            main->setMenuBar(static_cast<QMenuBar*>(obj));
+        if (auto* tabs = qobject_cast<QTabWidget*>(parent); tabs && obj->isWidgetType()) {
+            // A page has the window's colour, as every panel on it: an opaque label on a
+            // page then shows no box of another shade.
+            static_cast<QWidget*>(obj)->setAutoFillBackground(true);
+            tabs->addTab(static_cast<QWidget*>(obj), QString());
+        }
+        // Labels size themselves to their caption unless the description says otherwise.
+        if (auto* label = qobject_cast<QLabel*>(obj))
+            widgetrules::setAutoSize(label, true);
+        if (qobject_cast<QAbstractButton*>(obj) || qobject_cast<QMenuBar*>(obj))
+            widgetrules::routeMnemonics(static_cast<QWidget*>(obj));
+        return obj;
+    }
+
     void readObject(const QDomElement& element, QWidget* parent)
     {
         const QString cls = element.attribute(QStringLiteral("class"));
         const QString name = element.attribute(QStringLiteral("name"));
+        m_object = name;
+        m_at = element;
         if (name.isEmpty())
             fail(QStringLiteral("an object of class '%1' has no name").arg(cls));
-        QObject* obj = nullptr;
-        if (m_mode == FormReader::Mode::Create) {
-            QWidget* container = parent;
-            auto* main = qobject_cast<QMainWindow*>(parent);
-            if (!(main && cls == QLatin1String("QMenuBar")) && !qobject_cast<QMenuBar*>(parent) &&
-                !qobject_cast<QMenu*>(parent))
-                container = clientOf(parent);
-            obj = make(cls, name, container);
-            if (main && cls == QLatin1String("QMenuBar"))
-                main->setMenuBar(static_cast<QMenuBar*>(obj));
-            if (auto* tabs = qobject_cast<QTabWidget*>(parent); tabs && obj->isWidgetType()) {
-                // A page has the window's colour, as every panel on it: an opaque label on a
-                // page then shows no box of another shade.
-                static_cast<QWidget*>(obj)->setAutoFillBackground(true);
-                tabs->addTab(static_cast<QWidget*>(obj), QString());
-            }
-            // Labels size themselves to their caption unless the description says otherwise.
-            if (auto* label = qobject_cast<QLabel*>(obj))
-                widgetrules::setAutoSize(label, true);
-            if (qobject_cast<QAbstractButton*>(obj) || qobject_cast<QMenuBar*>(obj))
-                widgetrules::routeMnemonics(static_cast<QWidget*>(obj));
-        } else {
-            obj = existing(name, cls);
-        }
-        m_read.append(obj);
+        QObject* obj =
+            m_mode == FormReader::Mode::Create ? create(cls, name, parent) : existing(name, cls);
+        enter(obj, element);
         if (auto* w = qobject_cast<QWidget*>(obj)) {
             readChildren(element, w);
             applyAttributes(element, w);
+        } else {
+            formreading::allowOnly(spot(), element, {"property"_L1});
         }
         applyProperties(element, obj);
     }
 
     void applyAttributes(const QDomElement& element, QWidget* page)
     {
+        m_object = page->objectName();
         auto* tabs = qobject_cast<QTabWidget*>(
             page->parentWidget() ? page->parentWidget()->parentWidget() : nullptr);
         for (QDomElement a = element.firstChildElement(QStringLiteral("attribute")); !a.isNull();
              a = a.nextSiblingElement(QStringLiteral("attribute"))) {
+            m_at = a;
             const QString name = a.attribute(QStringLiteral("name"));
             if (!tabs || tabs->indexOf(page) < 0)
                 fail(QStringLiteral("attribute '%1' on '%2', which is not a tab page")
                          .arg(name, page->objectName()));
             const int index = tabs->indexOf(page);
-            const QDomElement value = a.firstChildElement();
-            if (name == QLatin1String("title"))
+            const QDomElement value = formreading::valueOf(spot(), a);
+            if (name == QLatin1String("title")) {
+                formreading::expectType(spot(), value, "string"_L1, name);
                 tabs->setTabText(index, value.text());
-            else if (name == QLatin1String("tabVisible")) {
+            } else if (name == QLatin1String("tabVisible")) {
+                formreading::expectType(spot(), value, "bool"_L1, name);
                 // A hidden tab can never be chosen, neither by Ctrl+Tab nor by the keys of the
                 // tab bar, which skip only disabled tabs.
                 const bool shown = value.text() == QLatin1String("true");
@@ -438,127 +368,219 @@ private:
         return list;
     }
 
-    // Properties the description stores that are no single Qt property.
+    // Properties the description stores that are no single Qt property. Each returns false
+    // when the object is not one it applies to: the name is then an ordinary property.
+    using Apply = bool (Reader::*)(QObject* obj, const QString& name, const QDomElement& value);
+    struct Special
+    {
+        const char* name;
+        const char* type;
+        Apply apply;
+    };
+
     bool applySpecial(QObject* obj, const QString& name, const QDomElement& value)
     {
-        auto* w = qobject_cast<QWidget*>(obj);
-        if (name == QLatin1String("OnCreate") && obj == m_root) {
-            m_onCreate = handler(value.text(), obj->objectName());
-            return true;
-        }
-        if (name == QLatin1String("separator")) {
-            if (auto* a = qobject_cast<QAction*>(obj)) {
-                a->setSeparator(value.text() == QLatin1String("true"));
-                return true;
-            }
-        }
-        if (!w)
-            return false;
-        if (name == QLatin1String("geometry")) {
-            if (w == m_root) {
-                const QRect r = rect(value);
-                clientOf(w)->setFixedSize(r.size());
-            } else {
-                w->setGeometry(rect(value));
-                if (auto* label = qobject_cast<QLabel*>(w))
-                    widgetrules::rememberPlace(label, rect(value));
-            }
-            return true;
-        }
-        if (name == QLatin1String("pos")) {
-            // Only its place is stored; its size is that of its text.
-            w->move(rect(value).topLeft());
-            w->setProperty(kPlaceOnly, true);
-            m_placeOnly = true;
-            return true;
-        }
-        if (name == QLatin1String("AutoSize")) {
-            auto* label = qobject_cast<QLabel*>(w);
-            if (!label)
-                fail(QStringLiteral("'AutoSize' on '%1', which is no label").arg(w->objectName()));
-            widgetrules::setAutoSize(label, value.text() == QLatin1String("true"));
-            return true;
-        }
-        if (name == QLatin1String("font")) {
-            w->setFont(font(value, w->font()));
-            return true;
-        }
-        if (name == QLatin1String("align")) {
-            if (value.text() != QLatin1String("alBottom"))
-                fail(QStringLiteral("unknown alignment '%1' of '%2'")
-                         .arg(value.text(), w->objectName()));
-            if (m_mode == FormReader::Mode::Create)
-                widgetrules::alignBottom(w);
-            return true;
-        }
-        if (name == QLatin1String("tabStop")) {
-            widgetrules::setTabStop(w, value.text() == QLatin1String("true"));
-            return true;
-        }
-        if (name == QLatin1String("textColor") || name == QLatin1String("backgroundColor")) {
-            QPalette pal = w->palette();
-            const QColor c = colour(value);
-            if (name == QLatin1String("textColor")) {
-                for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-                    pal.setColor(role, c);
-            } else {
-                for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
-                    pal.setColor(role, c);
-                w->setAutoFillBackground(true);
-            }
-            w->setPalette(pal);
-            return true;
-        }
-        if (name == QLatin1String("lines") && w->metaObject()->indexOfProperty("Lines") < 0) {
-            const QString text = stringList(value).join(u'\n');
-            if (auto* memo = qobject_cast<QPlainTextEdit*>(w))
-                memo->setPlainText(text);
-            else if (auto* rich = qobject_cast<QTextEdit*>(w))
-                rich->setPlainText(text);
-            else
-                fail(QStringLiteral("'lines' on '%1', which is no memo").arg(w->objectName()));
-            return true;
-        }
-        if (name == QLatin1String("itemHeight")) {
-            auto* box = qobject_cast<QComboBox*>(w);
-            if (!box)
-                fail(QStringLiteral("'itemHeight' on '%1', which is no combo box")
-                         .arg(w->objectName()));
-            widgetrules::setItemHeight(box, value.text().toInt());
-            return true;
-        }
-        if (name == QLatin1String("items")) {
-            auto* box = qobject_cast<QComboBox*>(w);
-            if (!box)
-                fail(QStringLiteral("'items' on '%1', which is no combo box").arg(w->objectName()));
-            const QString text = box->currentText();
-            box->clear();
-            box->addItems(stringList(value));
-            box->setEditText(text);
-            return true;
-        }
-        if (auto* grid = qobject_cast<QTableWidget*>(w)) {
-            if (name == QLatin1String("colWidths")) {
-                const QStringList widths = stringList(value);
-                for (int i = 0; i < widths.size() && i < grid->columnCount(); ++i)
-                    grid->setColumnWidth(i, widths[i].toInt());
-                return true;
-            }
-            if (name == QLatin1String("fixedRows") || name == QLatin1String("fixedCols")) {
-                // Fixed rows and columns are ordinary cells drawn like headers; Qt's own
-                // headers are not used, so cell (0, 0) is addressed as in the stored window.
-                grid->horizontalHeader()->hide();
-                grid->verticalHeader()->hide();
-                grid->setProperty(name.toLatin1().constData(), value.text().toInt());
-                return true;
-            }
-            if (name == QLatin1String("defaultRowHeight")) {
-                grid->verticalHeader()->setMinimumSectionSize(1);
-                grid->verticalHeader()->setDefaultSectionSize(value.text().toInt());
-                return true;
+        static constexpr Special kSpecials[] = {
+            {"OnCreate", "string", &Reader::setOnCreate},
+            {"separator", "bool", &Reader::setSeparator},
+            {"geometry", "rect", &Reader::setGeometry},
+            {"pos", "point", &Reader::setPlace},
+            {"AutoSize", "bool", &Reader::setAutoSize},
+            {"font", "font", &Reader::setFont},
+            {"align", "enum", &Reader::setAlign},
+            {"tabStop", "bool", &Reader::setTabStop},
+            {"textColor", "color", &Reader::setColour},
+            {"backgroundColor", "color", &Reader::setColour},
+            {"lines", "stringlist", &Reader::setLines},
+            {"itemHeight", "number", &Reader::setItemHeight},
+            {"items", "stringlist", &Reader::setItems},
+            {"colWidths", "stringlist", &Reader::setColumnWidths},
+            {"fixedRows", "number", &Reader::setFixed},
+            {"fixedCols", "number", &Reader::setFixed},
+            {"defaultRowHeight", "number", &Reader::setRowHeight},
+        };
+        for (const Special& s : kSpecials) {
+            if (name == QLatin1String(s.name)) {
+                formreading::expectType(spot(), value, QLatin1StringView(s.type), name);
+                return (this->*s.apply)(obj, name, value);
             }
         }
         return false;
+    }
+
+    bool setOnCreate(QObject* obj, const QString&, const QDomElement& value)
+    {
+        if (obj != m_root)
+            return false;
+        m_onCreate = value;
+        return true;
+    }
+
+    bool setSeparator(QObject* obj, const QString&, const QDomElement& value)
+    {
+        auto* a = qobject_cast<QAction*>(obj);
+        if (a)
+            a->setSeparator(value.text() == QLatin1String("true"));
+        return a;
+    }
+
+    bool setGeometry(QObject* obj, const QString&, const QDomElement& value)
+    {
+        auto* w = qobject_cast<QWidget*>(obj);
+        if (!w)
+            return false;
+        if (w == m_root) {
+            const QRect r = rect(value);
+            clientOf(w)->setFixedSize(r.size());
+        } else {
+            w->setGeometry(rect(value));
+            if (auto* label = qobject_cast<QLabel*>(w))
+                widgetrules::rememberPlace(label, rect(value));
+        }
+        return true;
+    }
+
+    bool setPlace(QObject* obj, const QString&, const QDomElement& value)
+    {
+        auto* w = qobject_cast<QWidget*>(obj);
+        if (!w)
+            return false;
+        // Only its place is stored; its size is that of its text.
+        w->move(rect(value).topLeft());
+        w->setProperty(kPlaceOnly, true);
+        m_placeOnly = true;
+        return true;
+    }
+
+    bool setAutoSize(QObject* obj, const QString&, const QDomElement& value)
+    {
+        auto* label = qobject_cast<QLabel*>(obj);
+        if (!label)
+            fail(QStringLiteral("'AutoSize' on '%1', which is no label").arg(obj->objectName()));
+        widgetrules::setAutoSize(label, value.text() == QLatin1String("true"));
+        return true;
+    }
+
+    bool setFont(QObject* obj, const QString&, const QDomElement& value)
+    {
+        auto* w = qobject_cast<QWidget*>(obj);
+        if (w)
+            w->setFont(font(value, w->font()));
+        return w;
+    }
+
+    bool setAlign(QObject* obj, const QString&, const QDomElement& value)
+    {
+        auto* w = qobject_cast<QWidget*>(obj);
+        if (!w)
+            return false;
+        if (value.text() != QLatin1String("alBottom"))
+            fail(QStringLiteral("unknown alignment '%1' of '%2'")
+                     .arg(value.text(), w->objectName()));
+        if (m_mode == FormReader::Mode::Create)
+            widgetrules::alignBottom(w);
+        return true;
+    }
+
+    bool setTabStop(QObject* obj, const QString&, const QDomElement& value)
+    {
+        auto* w = qobject_cast<QWidget*>(obj);
+        if (w)
+            widgetrules::setTabStop(w, value.text() == QLatin1String("true"));
+        return w;
+    }
+
+    bool setColour(QObject* obj, const QString& name, const QDomElement& value)
+    {
+        auto* w = qobject_cast<QWidget*>(obj);
+        if (!w)
+            return false;
+        QPalette pal = w->palette();
+        const QColor c = colour(value);
+        if (name == QLatin1String("textColor")) {
+            for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+                pal.setColor(role, c);
+        } else {
+            for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+                pal.setColor(role, c);
+            w->setAutoFillBackground(true);
+        }
+        w->setPalette(pal);
+        return true;
+    }
+
+    bool setLines(QObject* obj, const QString&, const QDomElement& value)
+    {
+        if (obj->metaObject()->indexOfProperty("Lines") >= 0 || !obj->isWidgetType())
+            return false;
+        const QString text = stringList(value).join(u'\n');
+        if (auto* memo = qobject_cast<QPlainTextEdit*>(obj))
+            memo->setPlainText(text);
+        else if (auto* rich = qobject_cast<QTextEdit*>(obj))
+            rich->setPlainText(text);
+        else
+            fail(QStringLiteral("'lines' on '%1', which is no memo").arg(obj->objectName()));
+        return true;
+    }
+
+    bool setItemHeight(QObject* obj, const QString&, const QDomElement& value)
+    {
+        auto* box = qobject_cast<QComboBox*>(obj);
+        if (!box)
+            fail(QStringLiteral("'itemHeight' on '%1', which is no combo box")
+                     .arg(obj->objectName()));
+        widgetrules::setItemHeight(box, value.text().toInt());
+        return true;
+    }
+
+    bool setItems(QObject* obj, const QString&, const QDomElement& value)
+    {
+        auto* box = qobject_cast<QComboBox*>(obj);
+        if (!box)
+            fail(QStringLiteral("'items' on '%1', which is no combo box").arg(obj->objectName()));
+        const QString text = box->currentText();
+        box->clear();
+        box->addItems(stringList(value));
+        box->setEditText(text);
+        return true;
+    }
+
+    bool setColumnWidths(QObject* obj, const QString&, const QDomElement& value)
+    {
+        auto* grid = qobject_cast<QTableWidget*>(obj);
+        if (!grid)
+            return false;
+        int i = 0;
+        for (QDomElement s = value.firstChildElement(); !s.isNull(); s = s.nextSiblingElement()) {
+            const int width = formreading::wholeNumber(spot(), s, s.text());
+            if (i < grid->columnCount())
+                grid->setColumnWidth(i, width);
+            ++i;
+        }
+        return true;
+    }
+
+    bool setFixed(QObject* obj, const QString& name, const QDomElement& value)
+    {
+        auto* grid = qobject_cast<QTableWidget*>(obj);
+        if (!grid)
+            return false;
+        // Fixed rows and columns are ordinary cells drawn like headers; Qt's own headers are
+        // not used, so cell (0, 0) is addressed as in the stored window.
+        grid->horizontalHeader()->hide();
+        grid->verticalHeader()->hide();
+        grid->setProperty(name.toLatin1().constData(), value.text().toInt());
+        return true;
+    }
+
+    bool setRowHeight(QObject* obj, const QString&, const QDomElement& value)
+    {
+        auto* grid = qobject_cast<QTableWidget*>(obj);
+        if (!grid)
+            return false;
+        grid->verticalHeader()->setMinimumSectionSize(1);
+        grid->verticalHeader()->setDefaultSectionSize(value.text().toInt());
+        return true;
     }
 
     // Writes a number into a property of enumeration type, whatever the enumeration's size.
@@ -623,6 +645,7 @@ private:
 
     void applyProperties(const QDomElement& element, QObject* obj)
     {
+        m_object = obj == m_root ? m_rootName : obj->objectName();
         m_placeOnly = false;
         auto* label = qobject_cast<QLabel*>(obj);
         if (label)
@@ -646,8 +669,9 @@ private:
     {
         for (QDomElement p = element.firstChildElement(QStringLiteral("property")); !p.isNull();
              p = p.nextSiblingElement(QStringLiteral("property"))) {
+            m_at = p;
             const QString name = p.attribute(QStringLiteral("name"));
-            const QDomElement v = p.firstChildElement();
+            const QDomElement v = formreading::valueOf(spot(), p);
             if (applySpecial(obj, name, v))
                 continue;
             const QMetaObject* meta = obj->metaObject();
@@ -659,67 +683,10 @@ private:
             if (!prop.isWritable())
                 fail(QStringLiteral("property '%1' of '%2' cannot be written")
                          .arg(name, obj->objectName()));
+            m_at = v;
             if (!prop.write(obj, value(obj, prop, v)))
                 fail(QStringLiteral("property '%1' of '%2' does not take '%3'")
                          .arg(name, obj->objectName(), v.text()));
-        }
-    }
-
-    HandlerTable::Handler handler(const QString& name, const QString& sender) const
-    {
-        // A re-reading binds nothing; without the window's table there is nothing to check.
-        if (m_mode == FormReader::Mode::Inherited && m_handlers.isEmpty())
-            return {};
-        if (!m_handlers.contains(name))
-            fail(QStringLiteral("handler '%1' of '%2' does not exist in the window")
-                     .arg(name, sender));
-        return m_handlers.find(name);
-    }
-
-    void bindConnections(const QDomElement& connections)
-    {
-        for (QDomElement c = connections.firstChildElement(QStringLiteral("connection"));
-             !c.isNull(); c = c.nextSiblingElement(QStringLiteral("connection"))) {
-            const QString senderName = c.firstChildElement(QStringLiteral("sender")).text();
-            QString signal = c.firstChildElement(QStringLiteral("signal")).text();
-            const QString receiver = c.firstChildElement(QStringLiteral("receiver")).text();
-            QString slot = c.firstChildElement(QStringLiteral("slot")).text();
-            if (receiver != m_rootName)
-                fail(QStringLiteral("handler '%1' is bound to '%2', not to the window")
-                         .arg(slot, receiver));
-            if (slot.endsWith(QLatin1String("()")))
-                slot.chop(2);
-            QObject* sender =
-                senderName == m_rootName ? m_root : m_root->findChild<QObject*>(senderName);
-            if (!sender)
-                fail(QStringLiteral("connection from '%1', which does not exist").arg(senderName));
-            const HandlerTable::Handler fn = handler(slot, senderName);
-            if (m_mode != FormReader::Mode::Create)
-                continue;
-            auto* relay = new HandlerRelay(sender, m_root, fn);
-            if (signal == QLatin1String("keyReleased()")) {
-                // Typed keys reach an editable combo box itself (its line edit's focus proxy),
-                // which hands them to the line edit past any filter; keys sent to the line edit
-                // directly reach only the line edit. Both are watched.
-                sender->installEventFilter(relay);
-                if (auto* box = qobject_cast<QComboBox*>(sender); box && box->lineEdit())
-                    box->lineEdit()->installEventFilter(relay);
-                continue;
-            }
-            const char* relaySlot = "fire()";
-            if (signal == QLatin1String("checked()")) {
-                signal = QStringLiteral("toggled(bool)");
-                relaySlot = "fireIfTrue(bool)";
-            } else if (qobject_cast<QAction*>(sender) && signal == QLatin1String("triggered()")) {
-                signal = QStringLiteral("triggered(bool)");
-                relaySlot = "fireMenuItem(bool)";
-            }
-            const QByteArray sig = QMetaObject::normalizedSignature(signal.toLatin1().constData());
-            const int signalIndex = sender->metaObject()->indexOfSignal(sig.constData());
-            if (signalIndex < 0)
-                fail(QStringLiteral("'%1' has no event '%2'").arg(senderName, signal));
-            const int slotIndex = relay->metaObject()->indexOfSlot(relaySlot);
-            QMetaObject::connect(sender, signalIndex, relay, slotIndex);
         }
     }
 
@@ -728,32 +695,20 @@ private:
     FormReader::Mode m_mode;
     const HandlerTable& m_handlers;
     QString m_rootName;
-    HandlerTable::Handler m_onCreate;
+    // The object and the element being read, for the messages.
+    QString m_object;
+    QDomElement m_at;
+    QDomElement m_onCreate;
+    HandlerTable::Handler m_onCreateHandler;
     bool m_placeOnly = false;
     QList<QPointer<QObject>> m_read;
+    QHash<QString, std::pair<QObject*, QDomElement>> m_objects;
 };
 
 } // namespace
 
-void FormReader::rethrowPending()
+static QDomElement parse(QDomDocument& doc, const QByteArray& xml, const QString& origin)
 {
-    if (std::exception_ptr pending = std::exchange(HandlerRelay::s_pending, nullptr))
-        std::rethrow_exception(pending);
-}
-
-void FormReader::registerClass(const QString& className, Factory factory)
-{
-    factories().insert(className, std::move(factory));
-}
-
-bool FormReader::knowsClass(const QString& className)
-{
-    return factories().contains(className);
-}
-
-static QDomElement parse(const QByteArray& xml, const QString& origin)
-{
-    QDomDocument doc;
     QString message;
     int line = 0;
     if (!doc.setContent(xml, &message, &line))
@@ -770,7 +725,8 @@ static QDomElement parse(const QByteArray& xml, const QString& origin)
 HandlerTable::Handler FormReader::read(QWidget* root, const QByteArray& xml, const QString& origin,
                                        Mode mode, const HandlerTable& handlers)
 {
-    const QDomElement ui = parse(xml, origin);
+    QDomDocument doc;
+    const QDomElement ui = parse(doc, xml, origin);
     return Reader(root, origin, mode, handlers).run(ui);
 }
 
@@ -781,5 +737,3 @@ QString FormReader::className(const QByteArray& xml)
         return {};
     return doc.documentElement().firstChildElement(QStringLiteral("class")).text();
 }
-
-#include "formreader.moc"

@@ -21,6 +21,13 @@ struct Entry
 constexpr Entry kEntries[] = {
     {StringId::InvalidInteger, "InvalidInteger"},
     {StringId::InvalidDataSize, "InvalidDataSize"},
+    {StringId::StatsSentReceivedLost, "StatsSentReceivedLost"},
+    {StringId::StatsLossRun, "StatsLossRun"},
+    {StringId::StatsLongestRun, "StatsLongestRun"},
+    {StringId::StatsMinAvgMax, "StatsMinAvgMax"},
+    {StringId::StatsMdev, "StatsMdev"},
+    {StringId::StatsJitter, "StatsJitter"},
+    {StringId::StatsPercentiles, "StatsPercentiles"},
 };
 
 StringTable loadBuiltIn()

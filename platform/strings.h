@@ -9,6 +9,14 @@
 enum class StringId {
     InvalidInteger, // "'%s' ist kein gültiger Integerwert"
     InvalidDataSize, // a data size outside 1 to 64000
+    // Captions of the Ping tab's statistics row.
+    StatsSentReceivedLost,
+    StatsLossRun,
+    StatsLongestRun,
+    StatsMinAvgMax,
+    StatsMdev,
+    StatsJitter,
+    StatsPercentiles,
 };
 
 class StringTable

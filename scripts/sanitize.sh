@@ -5,7 +5,8 @@
 #
 #   asan  build-asan/: everything with AddressSanitizer + UndefinedBehaviorSanitizer, the whole
 #         suite (the end-to-end run included: it installs and starts the sanitized program)
-#         except the tests labelled "slow" (copies over slow links), which the plain suite runs.
+#         except the tests labelled "slow" (copies over slow links, throughput figures), which the
+#         plain suite runs.
 #   tsan  build-tsan/: the echo engine and the ping worker with ThreadSanitizer, their unit
 #         tests and their tests against the network bed, both socket kinds. The rest of the
 #         suite drives Qt widgets from one thread and would only test the uninstrumented Qt.

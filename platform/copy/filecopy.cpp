@@ -2,6 +2,7 @@
 
 #include "platform/copy/smbsession.h"
 #include "platform/copy/writesize.h"
+#include "platform/logging.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -285,6 +286,17 @@ bool failSmbCopy(SmbSession& session, const QString& url, const QString& what, i
     return fail(reason, text);
 }
 
+// The failure that ended the copy is what the operator is told; a close that fails as well
+// is only logged.
+void closeAfterFailure(SMBCCTX* context, SMBCFILE* file, const QString& url)
+{
+    if (smbc_getFunctionClose(context)(context, file) != 0) {
+        const int error = errno;
+        qCWarning(lcCopy).noquote()
+            << "cannot close" << url << "after the failed copy:" << osText(error);
+    }
+}
+
 bool copySmb(const QString& sourcePath, LocalSource& source, const QString& url, QString* reason)
 {
     SmbSession& session = SmbSession::instance();
@@ -307,7 +319,7 @@ bool copySmb(const QString& sourcePath, LocalSource& source, const QString& url,
         const ssize_t n = readFull(source.fd.get(), buffer.get(), size_t(request));
         if (n < 0) {
             const int error = errno;
-            smbc_getFunctionClose(context)(context, file);
+            closeAfterFailure(context, file, url);
             return fail(
                 reason,
                 QStringLiteral("Cannot read source '%1': %2").arg(sourcePath, osText(error)));
@@ -320,7 +332,7 @@ bool copySmb(const QString& sourcePath, LocalSource& source, const QString& url,
             if (w <= 0) {
                 const int error = w < 0 ? errno : EIO;
                 if (!isNoAnswer(error))
-                    smbc_getFunctionClose(context)(context, file);
+                    closeAfterFailure(context, file, url);
                 return failSmbCopy(session, url, QStringLiteral("Cannot write"), error,
                                    acknowledged, reason);
             }
@@ -342,15 +354,22 @@ bool copySmb(const QString& sourcePath, LocalSource& source, const QString& url,
 void removePartials(SmbSession& session, SMBCCTX* context, const QString& server)
 {
     for (const SmbSession::Partial& partial : session.partialsOn(server)) {
-        if (smbc_getFunctionUnlink(context)(context, partial.url.toUtf8().constData()) == 0 ||
-            errno == ENOENT) {
+        const bool removed =
+            smbc_getFunctionUnlink(context)(context, partial.url.toUtf8().constData()) == 0;
+        const int error = errno;
+        if (removed || error == ENOENT) {
             session.forgetPartial(partial.url);
-        } else if (isNoAnswer(errno)) {
+        } else if (isNoAnswer(error)) {
+            qCWarning(lcCopy).noquote()
+                << "cannot remove the partial file" << partial.url << "now:" << osText(error);
             session.abandon(smbPort(partial.url));
             return;
+        } else {
+            // Still open on the server from the cut connection, say: a later delete tries
+            // again.
+            qCWarning(lcCopy).noquote()
+                << "cannot remove the partial file" << partial.url << "yet:" << osText(error);
         }
-        // Otherwise (still open on the server from the cut connection, say) a later delete
-        // tries again.
     }
 }
 

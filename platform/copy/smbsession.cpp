@@ -1,6 +1,7 @@
 #include "platform/copy/smbsession.h"
 
 #include "platform/copy/filecopy.h"
+#include "platform/logging.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -191,7 +192,12 @@ bool SmbSession::reset(QString* reason)
     if (!onOwnerThread(reason))
         return false;
     if (m_context) {
-        smbc_free_context(m_context, 1);
+        // Forced: the context goes whatever it still holds open.
+        if (smbc_free_context(m_context, 1) != 0) {
+            const int error = errno;
+            qCWarning(lcCopy).noquote() << "the SMB client did not close cleanly:"
+                                        << QString::fromLocal8Bit(std::strerror(error));
+        }
         m_context = nullptr;
     }
     return true;
@@ -199,8 +205,11 @@ bool SmbSession::reset(QString* reason)
 
 void SmbSession::abandon(int port)
 {
-    if (!onOwnerThread(nullptr))
+    QString reason;
+    if (!onOwnerThread(&reason)) {
+        qCWarning(lcCopy).noquote() << "cannot drop the connections of the SMB client:" << reason;
         return;
+    }
     shutDownSmbSockets(port);
     reset(nullptr);
 }

@@ -6,7 +6,9 @@
 #include "platform/conv.h"
 #include "platform/errors.h"
 #include "platform/resources.h"
+#include "support/logcapture.h"
 
+#include <QDir>
 #include <QLabel>
 
 namespace {
@@ -149,12 +151,19 @@ TEST_F(LangTest, BrokenModuleFilesLeaveTheGermanTextsWithoutAMessage)
     for (const QByteArray& data : broken) {
         SCOPED_TRACE(data.size());
         placeFile(QStringLiteral("quillnet.enu"), data);
+        const LogCapture log("tallowmere.lang");
         startUp("en_US.UTF-8");
         EXPECT_EQ(form1().windowTitle(), QString::fromLatin1(kGermanCaption));
         EXPECT_EQ(resources::installedModule(), nullptr);
-        // The file is there, so the check finds it: no message at all.
+        // The file is there, so the check finds it: no message at all, only the log says why
+        // the module is not used.
         EXPECT_TRUE(messages().isEmpty());
         EXPECT_TRUE(errors().isEmpty());
+        const QStringList warnings = log.warnings();
+        ASSERT_EQ(warnings.size(), 1) << warnings.join(u'\n').toStdString();
+        EXPECT_TRUE(
+            warnings[0].contains(QDir(programFolder()).filePath(QStringLiteral("quillnet.enu"))))
+            << warnings[0].toStdString();
     }
 }
 

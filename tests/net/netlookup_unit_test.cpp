@@ -1,8 +1,10 @@
 // Look-ups that a wake descriptor cuts short, shown with jobs the test itself holds up.
 
 #include "net/NetLookup.h"
+#include "support/logcapture.h"
 
 #include <sys/eventfd.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -71,6 +73,29 @@ TEST(InterruptibleLookUp, WakeEndsTheWaitAndTheJobFinishesAlone)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(done->load());
     wake.await();
+}
+
+TEST(InterruptibleLookUp, WithoutADescriptorToSpareRunsHereAndSaysWhy)
+{
+    Signal wake;
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    LogCapture log("tallowmere.net");
+    std::thread::id ranOn;
+    // No descriptor may be opened: the look-up's own eventfd cannot be made.
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+    const bool finished =
+        netlookup::runInterruptibly(wake.fd, [&] { ranOn = std::this_thread::get_id(); });
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+    const QStringList warnings = log.warnings();
+    ASSERT_EQ(warnings.size(), 1) << warnings.join(u'\n').toStdString();
+    EXPECT_TRUE(warnings[0].contains(QLatin1String("cannot be cut short")))
+        << warnings[0].toStdString();
+    EXPECT_TRUE(warnings[0].contains(QLatin1String("open files"))) << warnings[0].toStdString();
 }
 
 TEST(InterruptibleLookUp, NumericLookUpsGiveTheirAddress)

@@ -1,6 +1,8 @@
 #include "support/labelfit.h"
 
 #include "app/copymath.h"
+#include "app/pingstatsrow.h"
+#include "app/scaleview.h"
 #include "app/vamtp.h"
 
 #include <QFontMetrics>
@@ -79,6 +81,23 @@ QStringList unreadableLabels(const QWidget* window)
     return found;
 }
 
+PingStatistics::Snapshot largestPingStatistics()
+{
+    // A week of pinging every five seconds from 1 to 9 seconds per reply, with an hour-long
+    // outage now and then and one going on now.
+    PingStatistics st;
+    constexpr uint64_t kWeek = 7 * 24 * 720;
+    const auto start = PingStatistics::Clock::time_point{};
+    for (uint64_t i = 0; i < kWeek; ++i) {
+        const auto when = start + std::chrono::seconds(5 * i);
+        if (i % 10000 < 720 || i + 720 > kWeek)
+            st.addLoss(when);
+        else
+            st.addReply(i % 2 ? 8999999 : 1000000, when);
+    }
+    return st.snapshot();
+}
+
 void showLargestValues(TForm1& f)
 {
     const QLocale locale = QLocale::system();
@@ -89,27 +108,19 @@ void showLargestValues(TForm1& f)
     f.Label32->setText(QString::number(f.TrackBar4->maximum()));
     f.Label55->setText(QString::number(f.TrackBar5->maximum()));
 
-    const copymath::ScaleLabels ping = copymath::timeScaleLabels(9000);
-    f.Label11->setText(ping.top);
-    f.Label12->setText(ping.threeQuarter);
-    f.Label13->setText(ping.half);
-    f.Label14->setText(ping.quarter);
+    scaleview::show(f.VexTrend2, {f.Label11, f.Label12, f.Label13, f.Label14},
+                    copymath::timeScaleLabels(9000));
+    pingstatsrow::show(f.Label57, f.Label58, largestPingStatistics());
 
     f.Label26->setText(QStringLiteral("9000"));
     f.Label27->setText(QStringLiteral("4500"));
 
     // The widest unit caption and the largest speed, in KBit/s.
     f.RadioButton6->click();
-    const copymath::ScaleLabels speed = copymath::speedScaleLabels(455111111, locale);
-    f.Label49->setText(speed.top);
-    f.Label50->setText(speed.threeQuarter);
-    f.Label51->setText(speed.half);
-    f.Label52->setText(speed.quarter);
-    const copymath::ScaleLabels time = copymath::timeScaleLabels(99999);
-    f.Label35->setText(time.top);
-    f.Label36->setText(time.threeQuarter);
-    f.Label37->setText(time.half);
-    f.Label38->setText(time.quarter);
+    scaleview::show(f.VexTrend4, {f.Label49, f.Label50, f.Label51, f.Label52},
+                    copymath::speedScaleLabels(455111111, locale));
+    scaleview::show(f.VexTrend3, {f.Label35, f.Label36, f.Label37, f.Label38},
+                    copymath::timeScaleLabels(99999));
 }
 
 } // namespace labelfit

@@ -94,8 +94,10 @@ TEST_F(AnalysisTab, FullRunFillsGridBarsAndFile)
             bool ok = false;
             const int v = cell(f, c, r).toInt(&ok);
             EXPECT_TRUE(ok) << cell(f, c, r).toStdString();
+            // The responder's delay is the floor; load and sanitizers stretch the rest, so the
+            // ceiling only tells a real reply from a late one.
             EXPECT_GE(v, 20);
-            EXPECT_LE(v, 35);
+            EXPECT_LT(v, 1000);
             total += v;
         }
         EXPECT_EQ(cell(f, c, 11), QString::number(total));

@@ -6,6 +6,7 @@
 
 #include "controls/VexTrend.h"
 #include "platform/memo.h"
+#include "support/userinput.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QTabBar>
 #include <QTabWidget>
@@ -70,6 +72,19 @@ inline int newest(const TVexTrend* graph)
 inline int newestTwin(const TVexTrend* graph)
 {
     return graph->TwinValues()[graph->Divisions() - 1];
+}
+
+// "Graphen zurücksetzen", the last entry of "&Optionen", by Alt+O and the arrow keys.
+inline void resetGraphsFromTheMenu(TForm1& f)
+{
+    userinput::press(Qt::Key_O, Qt::AltModifier);
+    auto* options = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(options, nullptr) << "the menu did not open";
+    for (int i = 0; i < 3 && options->activeAction() != f.Resetgraph1; ++i)
+        userinput::press(Qt::Key_Down);
+    ASSERT_EQ(options->activeAction(), f.Resetgraph1);
+    userinput::press(Qt::Key_Return);
+    EXPECT_FALSE(options->isVisible());
 }
 
 // Writes a picture of the window, with a tool tip that is shown over it, into the test

@@ -205,7 +205,7 @@ void generate(const Form& form, const QString& uiPath, const QString& windowHead
              "    // Throws EResourceError naming the description and the object that is missing.\n"
              "    void bindControls(QObject* window);\n"
              "    // Every handler the description names, bound to the window's member of that "
-             "name.\n"
+             "name,\n    // and every member the description must bind.\n"
              "    static HandlerTable descriptionHandlers(%1* window);\n};\n")
              .arg(form.cls);
 
@@ -237,6 +237,9 @@ void generate(const Form& form, const QString& uiPath, const QString& windowHead
     for (const QString& name : form.handlers)
         cpp += QStringLiteral("    h.add(QStringLiteral(\"%1\"), window, &%2::%1);\n")
                    .arg(name, form.cls);
+    for (const Object& o : form.objects)
+        cpp +=
+            QStringLiteral("    h.addMember(QStringLiteral(\"%1\"), \"%2\");\n").arg(o.name, o.cls);
     cpp += QStringLiteral("    return h;\n}\n");
 
     write(QDir(outDir).filePath(glue + QStringLiteral(".h")), h);
