@@ -38,6 +38,8 @@ const QHash<QString, QString> kTextsOfTheStartUp{
     {QStringLiteral("Label33"), QStringLiteral("Max. value (MBit/s)")},
     {QStringLiteral("Label34"), QStringLiteral("Min. value (MBit/s)")}};
 const QStringList kSettingsOfTheStartUp{QStringLiteral("VexTrend2.GridXstep")};
+// The statistics row shows the figures of the host pinged (pingstatsrow_test.cpp checks it).
+const QStringList kTextsOfTheStatistics{QStringLiteral("Label57"), QStringLiteral("Label58")};
 
 QList<formdescription::Element> mainWindowDescription()
 {
@@ -88,7 +90,8 @@ void expectAsDescribed(QWidget* w, const formdescription::Element& e)
     const bool sized = e.has("geometry");
     const QRect r = sized ? e.value("geometry").toRect() : QRect(e.value("pos").toPoint(), QSize());
     auto* label = qobject_cast<QLabel*>(w);
-    if (label && sized) {
+    const bool autoSize = !e.has("AutoSize") || e.value("AutoSize").toBool();
+    if (label && sized && autoSize) {
         // A label sizes itself to its caption from the edge its alignment names.
         EXPECT_EQ(label->size(), label->sizeHint());
         if (label->alignment() & Qt::AlignRight)
@@ -102,7 +105,8 @@ void expectAsDescribed(QWidget* w, const formdescription::Element& e)
         EXPECT_EQ(w->pos(), r.topLeft());
         EXPECT_GT(w->width(), 0);
     }
-    if (const char* property = textProperty(w)) {
+    const char* property = textProperty(w);
+    if (property && !kTextsOfTheStatistics.contains(e.name)) {
         const QVariant stored = e.value(property);
         QString text = stored.typeId() == QMetaType::QStringList ? stored.toStringList().join(u'\n')
                                                                  : stored.toString();
