@@ -377,8 +377,11 @@ uint32_t TICMP::SendEchoRequest()
         return 0;
     // Whatever is still queued belongs to earlier echoes.
     drainQueues(ch);
-    sent.real = nowNs(CLOCK_REALTIME);
+    // The monotonic clock first: should the thread be held up between the two readings, the
+    // monotonic bound only grows and still confirms the kernel's time. The other way round it
+    // shrank by the hold-up and replaced that time with a round trip too short.
     sent.mono = nowNs(CLOCK_MONOTONIC);
+    sent.real = nowNs(CLOCK_REALTIME);
     if (!sendRequest(ch, request))
         return 0;
     return waitForAnswer(ch, sent, request.size());

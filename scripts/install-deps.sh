@@ -19,6 +19,8 @@ packages=(
     imagemagick locales-all
     # the Debian package: dpkg-shlibdeps finds its library dependencies
     dpkg-dev
+    # scripts/format-check.sh
+    clang-format
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,11 @@
 #include "desktop.h"
 
+#include "net/netbed.h"
+
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -34,6 +38,20 @@ bool waitFor(const std::function<bool()>& cond, int timeoutMs, int stepMs)
             return cond();
         std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
     }
+}
+
+QStringList readLines(const QString& file, bool* crlf)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = f.readAll();
+    if (crlf)
+        *crlf = data.endsWith("\r\n") && data.count('\n') == data.count("\r\n");
+    QStringList lines = QString::fromUtf8(data).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
 // ---- Display
@@ -300,6 +318,213 @@ std::optional<Window> find(const QList<Window>& tree, const QRect& rect, const Q
         return w;
     }
     return std::nullopt;
+}
+
+// ---- Program
+
+Program::~Program()
+{
+    if (m_process.state() != QProcess::NotRunning)
+        quit();
+    m_screen.reset();
+    m_display.stop();
+}
+
+QString Program::unavailableReason()
+{
+    if (!QFileInfo::exists(QStringLiteral("/run/netns/%1").arg(netbed::DatagramClient)))
+        return QStringLiteral("the network test bed is not up (fixture tmn_netbed)");
+    return QString();
+}
+
+bool Program::install(QString* output)
+{
+    if (!m_prefix.isValid() || !m_home.isValid()) {
+        *output = QStringLiteral("no temporary folder for the prefix or the home");
+        return false;
+    }
+    const ToolResult r = run(QStringLiteral(TM_E2E_CMAKE),
+                             {QStringLiteral("--install"), QStringLiteral(TM_E2E_BUILD_DIR),
+                              QStringLiteral("--prefix"), m_prefix.path()},
+                             120000);
+    *output = r.out + r.err;
+    return r.exitCode == 0;
+}
+
+bool Program::startDisplay(QString* reason)
+{
+    if (!m_display.start(reason))
+        return false;
+    m_screen = std::make_unique<Screen>(m_display.name());
+    return true;
+}
+
+bool Program::start(const Options& options, QString* reason)
+{
+    const QString runtime = m_home.path() + QStringLiteral("/run");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (options.asUser) {
+        for (const QString& dir : {m_home.path(), runtime, options.workingDir}) {
+            if (!dir.isEmpty() && ::chown(QFile::encodeName(dir).constData(), Nobody, Nobody)) {
+                *reason = QStringLiteral("cannot give %1 to nobody").arg(dir);
+                return false;
+            }
+        }
+        // Readable and runnable by everyone, writable by root only: a system install.
+        if (!QFile::setPermissions(m_prefix.path(),
+                                   QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                       QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                       QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                       QFileDevice::ExeOther)) {
+            *reason = QStringLiteral("cannot open %1 to everyone").arg(m_prefix.path());
+            return false;
+        }
+    }
+    QStringList env{
+        QStringLiteral("PATH=/usr/local/bin:/usr/bin:/bin"),
+        QStringLiteral("HOME=") + m_home.path(),
+        QStringLiteral("XDG_RUNTIME_DIR=") + runtime,
+        QStringLiteral("LANG=") + options.lang,
+        QStringLiteral("DISPLAY=") + m_display.name(),
+        QStringLiteral("QT_QPA_PLATFORM=xcb"),
+        QStringLiteral("QT_USE_NATIVE_WINDOWS=1"),
+    };
+    env << options.env;
+    // A sanitizer build keeps its settings (suppressions, halt on error).
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS"}) {
+        if (qEnvironmentVariableIsSet(name))
+            env << QString::fromLatin1(name) + u'=' + qEnvironmentVariable(name);
+    }
+    QStringList args{QStringLiteral("netns"), QStringLiteral("exec"),
+                     QString::fromLatin1(netbed::DatagramClient)};
+    if (options.asUser)
+        args << QStringLiteral("setpriv") << QStringLiteral("--reuid=%1").arg(Nobody)
+             << QStringLiteral("--regid=%1").arg(Nobody) << QStringLiteral("--clear-groups");
+    args << QStringLiteral("env") << QStringLiteral("-i") << env
+         << m_prefix.path() + QStringLiteral("/bin/quillnet");
+    if (!options.workingDir.isEmpty())
+        m_process.setWorkingDirectory(options.workingDir);
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    if (!options.logFile.isEmpty())
+        m_process.setStandardOutputFile(options.logFile, QIODevice::Truncate);
+    m_process.start(QStringLiteral("ip"), args);
+    if (!m_process.waitForStarted(10000)) {
+        *reason = m_process.errorString();
+        return false;
+    }
+    waitFor(
+        [&] {
+            for (const auto& t : m_screen->topLevels(WindowClass)) {
+                if (t.rect.width() == place::FormClient.width()) {
+                    m_main = t.id;
+                    m_title = t.title;
+                    return true;
+                }
+            }
+            return m_process.state() == QProcess::NotRunning;
+        },
+        60000, 200);
+    if (!m_main) {
+        *reason = QStringLiteral("the main window did not appear within 60 s; ") + describe();
+        return false;
+    }
+    if (!widget(place::ComboBox1, place::FormClient, 10000)) {
+        *reason = QStringLiteral("the main window shows no host entry");
+        return false;
+    }
+    return true;
+}
+
+std::optional<Window> Program::widget(const QRect& place, const QSize& parent, int timeoutMs,
+                                      quint32 top) const
+{
+    std::optional<Window> found;
+    waitFor(
+        [&] {
+            found = find(m_screen->tree(top ? top : m_main, WindowClass), place, parent);
+            return found.has_value();
+        },
+        timeoutMs, 150);
+    return found;
+}
+
+bool Program::clickOn(const QRect& place, const QSize& parent, QPoint at)
+{
+    const auto w = widget(place, parent);
+    if (!w)
+        return false;
+    m_screen->click(at.x() < 0 ? w->screenRect().center() : w->absolute + at);
+    return true;
+}
+
+bool Program::typeInto(const QRect& place, const QSize& parent, const QString& text)
+{
+    const auto w = widget(place, parent);
+    if (!w)
+        return false;
+    m_screen->click(w->absolute + QPoint(40, w->rect.height() / 2));
+    m_screen->key(QStringLiteral("ctrl+a"));
+    m_screen->type(text);
+    return true;
+}
+
+// The tab bar lies at the top of the page control, which is as wide as the window.
+std::optional<Window> Program::tabBar() const
+{
+    const QList<Window> tree = m_screen->tree(m_main, WindowClass);
+    for (const Window& w : tree) {
+        if (w.viewable && w.parent >= 0 && w.rect.topLeft() == QPoint(0, 0) &&
+            w.rect.height() < 40 && w.rect.width() < place::FormClient.width() &&
+            tree[w.parent].rect.width() == place::FormClient.width() &&
+            tree[w.parent].rect.height() >= 400)
+            return w;
+    }
+    return std::nullopt;
+}
+
+bool Program::showTab(int index, const QRect& marker, QString* reason)
+{
+    const auto bar = tabBar();
+    if (!bar) {
+        *reason = QStringLiteral("no tab bar");
+        return false;
+    }
+    const int width = bar->rect.width();
+    QList<int> xs{index == 0 ? 8 : index == 2 ? width - 8 : width / 2};
+    for (int x = 8; x < width - 4; x += 8)
+        xs << x;
+    for (int x : xs) {
+        const auto now = tabBar();
+        if (!now) {
+            *reason = QStringLiteral("the tab bar went away");
+            return false;
+        }
+        m_screen->click(now->absolute + QPoint(x, now->rect.height() / 2));
+        if (widget(marker, QSize(), x == xs.first() ? 5000 : 1000))
+            return true;
+    }
+    *reason = QStringLiteral("tab %1 did not show").arg(index);
+    return false;
+}
+
+bool Program::quit()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return true;
+    if (!m_screen) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+        return false;
+    }
+    if (auto exit = widget(place::DoExit, place::FormClient, 2000))
+        m_screen->click(exit->screenRect().center());
+    if (m_process.waitForFinished(20000))
+        return true;
+    m_process.kill();
+    m_process.waitForFinished(5000);
+    return false;
 }
 
 } // namespace desktop

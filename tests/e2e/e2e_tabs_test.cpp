@@ -11,45 +11,48 @@
 #include "net/netbed.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTime>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <iostream>
-#include <memory>
 #include <unistd.h>
-
-using desktop::Window;
 
 namespace {
 
-const QString kClass = QStringLiteral("tallowmere");
+namespace place = desktop::place;
+
 const QString kHost = QString::fromLatin1(netbed::Target);
-const QSize kFormClient(655, 513);
-const QRect kComboBox1(4, 22, 250, 21);
-const QRect kDoExit(496, 10, 122, 25);
-const QSize kPanel1(329, 129);
-const QRect kCheckBox2(168, 101, -1, -1); // "Log schreiben" of the Ping tab
-const QRect kDoPing1(8, 136, 81, 25);
-const QRect kContinuous(121, 136, 120, 25); // "Dauerpingen" and "Pingen beenden", stacked
-const QRect kButton3(520, 304, 97, 25);     // "Analyse starten"
-const QRect kButton5(8, 144, 115, 25);      // "Einmal kopieren"
-const QRect kTabMarker[] = {kDoPing1, kButton3, kButton5};
+const QRect kTabMarker[] = {place::DoPing1, place::Button3, place::Button5};
 constexpr int kIntervalS = 5; // continuous pinging's interval as the program starts
 
-QStringList readLines(const QString& file)
+// The times of the log's reply lines; lines of another form go to malformed.
+QList<QTime> ticksOf(const QStringList& lines, QStringList* malformed = nullptr)
 {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    static const QRegularExpression line(
+        QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4}, (\\d\\d:\\d\\d:\\d\\d), %1, 32 "
+                       "bytes, \\d+ms$")
+            .arg(QRegularExpression::escape(kHost)));
+    QList<QTime> ticks;
+    for (const QString& l : lines) {
+        const auto m = line.match(l);
+        if (m.hasMatch())
+            ticks << QTime::fromString(m.captured(1), QStringLiteral("HH:mm:ss"));
+        else if (malformed)
+            malformed->append(l);
+    }
+    return ticks;
+}
+
+// Ticks from one time to another, both included (the log has whole seconds).
+int ticksBetween(const QList<QTime>& ticks, const QTime& from, const QTime& to)
+{
+    int during = 0;
+    for (const QTime& t : ticks)
+        during += from.secsTo(t) >= 0 && t.secsTo(to) >= 0;
+    return during;
 }
 
 class PingingWhileOtherTabsShow : public ::testing::Test
@@ -59,36 +62,19 @@ protected:
     {
         if (::geteuid() != 0)
             GTEST_SKIP() << "needs root: the program runs inside the network test bed";
-        ASSERT_TRUE(QFileInfo::exists(QStringLiteral("/run/netns/%1").arg(netbed::DatagramClient)))
-            << "the network test bed is not up (fixture tmn_netbed)";
-        ASSERT_TRUE(m_prefix.isValid() && m_home.isValid());
-        const desktop::ToolResult install =
-            desktop::run(QStringLiteral(TM_E2E_CMAKE),
-                         {QStringLiteral("--install"), QStringLiteral(TM_E2E_BUILD_DIR),
-                          QStringLiteral("--prefix"), m_prefix.path()},
-                         120000);
-        ASSERT_EQ(install.exitCode, 0) << (install.out + install.err).toStdString();
-        QString reason;
-        ASSERT_TRUE(m_display.start(&reason)) << reason.toStdString();
-        m_screen = std::make_unique<desktop::Screen>(m_display.name());
+        const QString unavailable = desktop::Program::unavailableReason();
+        ASSERT_TRUE(unavailable.isEmpty()) << unavailable.toStdString();
+        QString output;
+        ASSERT_TRUE(m_program.install(&output)) << output.toStdString();
+        ASSERT_TRUE(m_program.startDisplay(&output)) << output.toStdString();
     }
 
     void TearDown() override
     {
-        if (m_program.state() != QProcess::NotRunning) {
-            if (auto exit = widget(kDoExit, kFormClient, 2000))
-                m_screen->click(exit->screenRect().center());
-            if (!m_program.waitForFinished(20000)) {
-                ADD_FAILURE() << "the program did not end within 20 s of \"Beenden\"";
-                m_program.kill();
-                m_program.waitForFinished(5000);
-            }
-        }
-        m_screen.reset();
-        m_display.stop();
+        if (!m_program.quit())
+            ADD_FAILURE() << "the program did not end within 20 s of \"Beenden\"";
     }
 
-    QString programDir() const { return m_prefix.path() + QStringLiteral("/lib/tallowmere/"); }
     QString outputFile(const QString& name) const
     {
         QDir().mkpath(QStringLiteral(TM_E2E_OUTPUT_DIR));
@@ -97,115 +83,53 @@ protected:
 
     void startProgram()
     {
-        const QString runtime = m_home.path() + QStringLiteral("/run");
-        QDir().mkpath(runtime);
-        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                           QFileDevice::ExeOwner);
-        QStringList args{QStringLiteral("netns"), QStringLiteral("exec"),
-                         QString::fromLatin1(netbed::DatagramClient), QStringLiteral("env"),
-                         QStringLiteral("-i")};
-        args << QStringLiteral("PATH=/usr/local/bin:/usr/bin:/bin")
-             << QStringLiteral("HOME=") + m_home.path()
-             << QStringLiteral("XDG_RUNTIME_DIR=") + runtime << QStringLiteral("LANG=de_DE.UTF-8")
-             << QStringLiteral("DISPLAY=") + m_display.name()
-             << QStringLiteral("QT_QPA_PLATFORM=xcb") << QStringLiteral("QT_USE_NATIVE_WINDOWS=1");
-        for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS"}) {
-            if (qEnvironmentVariableIsSet(name))
-                args << QString::fromLatin1(name) + u'=' + qEnvironmentVariable(name);
-        }
-        args << m_prefix.path() + QStringLiteral("/bin/quillnet");
-        m_program.setProcessChannelMode(QProcess::MergedChannels);
-        m_program.setStandardOutputFile(outputFile(QStringLiteral("tabs-while-pinging.log")),
-                                        QIODevice::Truncate);
-        m_program.start(QStringLiteral("ip"), args);
-        ASSERT_TRUE(m_program.waitForStarted(10000)) << m_program.errorString().toStdString();
-        const bool shown = desktop::waitFor(
-            [&] {
-                for (const auto& t : m_screen->topLevels(kClass)) {
-                    if (t.rect.width() == kFormClient.width())
-                        m_main = t.id;
-                }
-                return m_main != 0 || m_program.state() == QProcess::NotRunning;
-            },
-            60000, 200);
-        ASSERT_TRUE(shown && m_main) << "the main window did not appear; "
-                                     << m_screen->describeTopLevels(kClass).toStdString();
-        ASSERT_TRUE(widget(kComboBox1, kFormClient, 10000)) << "no host entry";
+        desktop::Program::Options options;
+        options.logFile = outputFile(QStringLiteral("tabs-while-pinging.log"));
+        QString reason;
+        ASSERT_TRUE(m_program.start(options, &reason)) << reason.toStdString();
     }
 
-    std::optional<Window> widget(const QRect& place, const QSize& parent = QSize(),
-                                 int timeoutMs = 5000) const
+    void clickOn(const QRect& at, const QSize& parent, const char* what,
+                 QPoint inside = QPoint(-1, -1))
     {
-        std::optional<Window> found;
-        desktop::waitFor(
-            [&] {
-                found = desktop::find(m_screen->tree(m_main, kClass), place, parent);
-                return found.has_value();
-            },
-            timeoutMs, 150);
-        return found;
+        ASSERT_TRUE(m_program.clickOn(at, parent, inside)) << "no " << what;
     }
 
-    void clickOn(const QRect& place, const QSize& parent, const char* what,
-                 QPoint at = QPoint(-1, -1))
-    {
-        const auto w = widget(place, parent);
-        ASSERT_TRUE(w) << "no " << what;
-        m_screen->click(at.x() < 0 ? w->screenRect().center() : w->absolute + at);
-    }
-
-    // The tab bar lies at the top of the page control, which is as wide as the window.
-    std::optional<Window> tabBar() const
-    {
-        const QList<Window> tree = m_screen->tree(m_main, kClass);
-        for (const Window& w : tree) {
-            if (w.viewable && w.parent >= 0 && w.rect.topLeft() == QPoint(0, 0) &&
-                w.rect.height() < 40 && w.rect.width() < kFormClient.width() &&
-                tree[w.parent].rect.width() == kFormClient.width() &&
-                tree[w.parent].rect.height() >= 400)
-                return w;
-        }
-        return std::nullopt;
-    }
-
-    // Clicks along the tab bar until the page with the tab's own button shows.
     void showTab(int index)
     {
-        const auto bar = tabBar();
-        ASSERT_TRUE(bar) << "no tab bar";
-        const int width = bar->rect.width();
-        QList<int> xs{index == 0 ? 8 : index == 2 ? width - 8 : width / 2};
-        for (int x = 8; x < width - 4; x += 8)
-            xs << x;
-        for (int x : xs) {
-            const auto now = tabBar();
-            ASSERT_TRUE(now) << "the tab bar went away";
-            m_screen->click(now->absolute + QPoint(x, now->rect.height() / 2));
-            if (widget(kTabMarker[index], QSize(), x == xs.first() ? 5000 : 1000))
-                return;
-        }
-        FAIL() << "tab " << index << " did not show";
+        QString reason;
+        ASSERT_TRUE(m_program.showTab(index, kTabMarker[index], &reason)) << reason.toStdString();
     }
 
-    QTemporaryDir m_prefix;
-    QTemporaryDir m_home;
-    desktop::Display m_display;
-    std::unique_ptr<desktop::Screen> m_screen;
-    QProcess m_program;
-    quint32 m_main = 0;
+    // Waits until the log has a line for the condition; the bound only ends a failing test.
+    QStringList waitForLog(const QString& log, const std::function<bool(const QStringList&)>& cond,
+                           int timeoutMs)
+    {
+        QStringList lines;
+        desktop::waitFor(
+            [&] {
+                lines = desktop::readLines(log);
+                return cond(lines);
+            },
+            timeoutMs, 200);
+        return lines;
+    }
+
+    desktop::Program m_program;
 };
 
 TEST_F(PingingWhileOtherTabsShow, TheLogHasALineForEveryTick)
 {
     ASSERT_NO_FATAL_FAILURE(startProgram());
-    clickOn(kComboBox1, kFormClient, "host entry", QPoint(40, 10));
-    m_screen->key(QStringLiteral("ctrl+a"));
-    m_screen->type(kHost);
-    ASSERT_NO_FATAL_FAILURE(clickOn(kCheckBox2, kPanel1, "\"Log schreiben\"", QPoint(7, 8)));
-    ASSERT_NO_FATAL_FAILURE(clickOn(kContinuous, QSize(), "\"Dauerpingen\""));
+    ASSERT_TRUE(m_program.typeInto(place::ComboBox1, place::FormClient, kHost));
+    ASSERT_NO_FATAL_FAILURE(
+        clickOn(place::CheckBox2, place::Panel1, "\"Log schreiben\"", QPoint(7, 8)));
+    ASSERT_NO_FATAL_FAILURE(clickOn(place::Continuous, QSize(), "\"Dauerpingen\""));
     const QTime started = QTime::currentTime();
+    const QString log = m_program.programDir() + QStringLiteral("quillnet_%1.txt").arg(kHost);
 
-    // A little over two intervals on each of the other tabs, then back to Ping.
+    // Each of the other tabs stays shown until the log has two ticks of its own, then back to
+    // Ping. The bound of four intervals only ends a test whose pinging stopped.
     struct Visit
     {
         int tab;
@@ -216,30 +140,26 @@ TEST_F(PingingWhileOtherTabsShow, TheLogHasALineForEveryTick)
     for (int tab : {1, 2, 0}) {
         ASSERT_NO_FATAL_FAILURE(showTab(tab));
         const QTime from = QTime::currentTime();
-        ::sleep(2 * kIntervalS + 1);
+        waitForLog(
+            log,
+            [&](const QStringList& lines) {
+                return ticksBetween(ticksOf(lines), from, QTime::currentTime()) >= 2;
+            },
+            4 * kIntervalS * 1000);
         visits.append({tab, from, QTime::currentTime()});
     }
-    ASSERT_NO_FATAL_FAILURE(clickOn(kContinuous, QSize(), "\"Pingen beenden\""));
+    ASSERT_NO_FATAL_FAILURE(clickOn(place::Continuous, QSize(), "\"Pingen beenden\""));
     const QTime stopped = QTime::currentTime();
     ASSERT_NO_FATAL_FAILURE(showTab(0));
 
-    // The file is written at each reply; the last one comes within a second of its tick.
-    ::sleep(2);
-    const QString log = programDir() + QStringLiteral("quillnet_%1.txt").arg(kHost);
-    const QStringList lines = readLines(log);
-    const QRegularExpression line(
-        QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4}, (\\d\\d:\\d\\d:\\d\\d), %1, 32 "
-                       "bytes, \\d+ms$")
-            .arg(QRegularExpression::escape(kHost)));
-    QList<QTime> ticks;
-    for (const QString& l : lines) {
-        const auto m = line.match(l);
-        EXPECT_TRUE(m.hasMatch()) << l.toStdString();
-        if (m.hasMatch())
-            ticks << QTime::fromString(m.captured(1), QStringLiteral("HH:mm:ss"));
-    }
-    // One line at the start, then one per interval until the stop.
+    // One line at the start, then one per interval until the stop. The file is written at each
+    // reply, so the last one may still be on its way.
     const int expected = started.secsTo(stopped) / kIntervalS + 1;
+    const QStringList lines = waitForLog(
+        log, [&](const QStringList& l) { return l.size() >= expected - 1; }, 10000);
+    QStringList malformed;
+    const QList<QTime> ticks = ticksOf(lines, &malformed);
+    EXPECT_TRUE(malformed.isEmpty()) << malformed.join(u'\n').toStdString();
     EXPECT_GE(ticks.size(), expected - 1) << lines.join(u'\n').toStdString();
     EXPECT_LE(ticks.size(), expected + 1) << lines.join(u'\n').toStdString();
     for (int i = 1; i < ticks.size(); ++i)
@@ -248,17 +168,16 @@ TEST_F(PingingWhileOtherTabsShow, TheLogHasALineForEveryTick)
             << lines[i].toStdString();
     // Every visit, the other tabs' included, has its own lines.
     for (const Visit& v : visits) {
-        int during = 0;
-        for (const QTime& t : ticks)
-            during += v.from.secsTo(t) >= 0 && t.secsTo(v.to) >= 0;
-        EXPECT_GE(during, 2) << "tab " << v.tab << " shown from " << v.from.toString().toStdString()
-                             << " to " << v.to.toString().toStdString() << ":\n"
-                             << lines.join(u'\n').toStdString();
+        EXPECT_GE(ticksBetween(ticks, v.from, v.to), 2)
+            << "tab " << v.tab << " shown from " << v.from.toString().toStdString() << " to "
+            << v.to.toString().toStdString() << ":\n"
+            << lines.join(u'\n').toStdString();
     }
 
     QString reason;
     const QString picture = outputFile(QStringLiteral("screenshot-tabs-while-pinging.png"));
-    ASSERT_TRUE(m_screen->screenshot(m_main, picture, &reason)) << reason.toStdString();
+    ASSERT_TRUE(m_program.screen().screenshot(m_program.mainWindow(), picture, &reason))
+        << reason.toStdString();
     std::cout << "screenshot: " << picture.toStdString() << std::endl;
 }
 

@@ -1,4 +1,6 @@
-// Pictures of both windows in both languages, for a person to look at.
+// Pictures of both windows in both languages, for a person to look at. Picture makers (label
+// "pictures"): they check only that the pictures were written; readable_test.cpp here and
+// tests/ui/labelfit_test.cpp check that every text can be read.
 
 #include "langfixture.h"
 #include "support/labelfit.h"
@@ -12,7 +14,8 @@ namespace {
 
 void save(QWidget* w, const QString& name)
 {
-    QTest::qWait(20);
+    // What the change of page posted (layouts, deferred updates) before the picture.
+    QCoreApplication::sendPostedEvents();
     const QImage image = w->grab().toImage();
     EXPECT_EQ(image.size(), w->size() * w->devicePixelRatio());
     const QString file = QDir(QStringLiteral(TM_SCREENSHOT_DIR)).filePath(name);

@@ -3,15 +3,16 @@
 #   include(${PROJECT_SOURCE_DIR}/tests/net/NetBed.cmake)
 #   tm_add_netbed_tests(<gtest target> [RAW] [PREFIX <prefix>] [PROPERTIES <test properties>...])
 #
-# Registers the program's tests (gtest_discover_tests) so that each runs inside a client
-# namespace of the bed: tmn-cdg (datagram ICMP sockets allowed) by default, tmn-craw (raw
-# sockets only) with RAW. The tests require the fixture tmn_netbed, so ctest builds the bed
-# before them and removes it afterwards, also when they fail. They carry the label "netbed".
+# Registers the program's tests (tm_discover_tests of tests/CMakeLists.txt) so that each runs
+# inside a client namespace of the bed: tmn-cdg (datagram ICMP sockets allowed) by default,
+# tmn-craw (raw sockets only) with RAW. The tests require the fixture tmn_netbed, so ctest builds
+# the bed before them and removes it afterwards, also when they fail. They carry the label
+# "netbed".
 # Addresses and names of the bed are in tests/net/netbed.h; start each test that needs the
-# bed with TM_REQUIRE_NETBED() (it skips, with the reason, when not run as root).
+# bed with TM_REQUIRE_NETBED(): it skips, with the reason, when not run as root, and fails when
+# run as root without the bed.
 # A program registered twice (once RAW) needs a PREFIX on at least one of the calls.
 include_guard(GLOBAL)
-include(GoogleTest)
 
 set(TM_NETBED_DIR "${CMAKE_CURRENT_LIST_DIR}" CACHE INTERNAL "tests/net of the source tree")
 
@@ -24,12 +25,11 @@ function(tm_add_netbed_tests target)
     # gtest_discover_tests puts the emulator before the program, for listing and for running.
     set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR "${TM_NETBED_DIR}/inbed.sh")
     target_include_directories(${target} PRIVATE "${TM_NETBED_DIR}/..")
-    gtest_discover_tests(${target}
-        TEST_PREFIX "${arg_PREFIX}"
-        DISCOVERY_MODE PRE_TEST
+    tm_discover_tests(${target}
+        PREFIX "${arg_PREFIX}"
+        LABELS netbed
+        FIXTURES tmn_netbed
         PROPERTIES
-            FIXTURES_REQUIRED tmn_netbed
             ENVIRONMENT "TM_NETBED_CLIENT=${ns}"
-            LABELS netbed
             ${arg_PROPERTIES})
 endfunction()

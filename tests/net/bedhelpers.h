@@ -3,6 +3,7 @@
 
 #include "net/Icmp.h"
 #include "net/netbed.h"
+#include "support/testapp.h"
 
 #include <QString>
 
@@ -52,12 +53,6 @@ inline bool setNetRawEffective(bool on)
 }
 
 } // namespace bed
-
-// Readable test names in ctest instead of byte dumps.
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace netbed {
 inline void PrintTo(const ResponderHost& h, std::ostream* os)

@@ -507,21 +507,23 @@ void onSignal(int)
     g_stop = 1;
 }
 
-// Delays count from the moment the kernel received the request.
+// Delays count from the moment the kernel received the request. The kernel's time is
+// CLOCK_REALTIME: its age is read before the monotonic clock, so that a hold-up between the two
+// readings makes a delay longer, never shorter than asked.
 int64_t arrivalTime(msghdr& msg)
 {
-    int64_t arrival = nowNs(CLOCK_MONOTONIC);
+    const int64_t real = nowNs(CLOCK_REALTIME);
+    const int64_t mono = nowNs(CLOCK_MONOTONIC);
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
         if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
             timespec ts;
             std::memcpy(&ts, CMSG_DATA(c), sizeof ts);
-            const int64_t age =
-                nowNs(CLOCK_REALTIME) - (int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec);
+            const int64_t age = real - (int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec);
             if (age >= 0 && age < 1000000000)
-                arrival -= age;
+                return mono - age;
         }
     }
-    return arrival;
+    return mono;
 }
 
 // IPv4 raw sockets pass the IP header on.

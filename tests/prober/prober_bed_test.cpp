@@ -94,7 +94,9 @@ TEST(ProberBed, AStopSignalCutsAWaitingEchoShort)
                                      .arg(kSilent)
                                      .toUtf8()));
         ASSERT_TRUE(prober.waitUntilRunning()) << prober.stderrText().constData();
-        QThread::msleep(500); // the echo is out and waiting
+        // The echo is out and waiting once its session has a socket.
+        ASSERT_TRUE(prober.waitFor([&] { return netbed::echoSockets(prober.pid()) > 0; }, 10000))
+            << "the prober opened no ICMP socket";
         QElapsedTimer clock;
         clock.start();
         prober.signal(sig);

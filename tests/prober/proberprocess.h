@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <functional>
+#include <sys/types.h>
 
 class ProberProcess
 {
@@ -73,7 +74,8 @@ public:
         return true;
     }
 
-    void signal(int sig) { ::kill(pid_t(m_process.processId()), sig); }
+    pid_t pid() const { return pid_t(m_process.processId()); }
+    void signal(int sig) { ::kill(pid(), sig); }
     bool waitForExit(int timeoutMs) { return m_process.waitForFinished(timeoutMs); }
     bool running() const { return m_process.state() != QProcess::NotRunning; }
     int exitCode() const { return m_process.exitCode(); }

@@ -1,5 +1,8 @@
 #include "support/testapp.h"
 
+#include <QCoreApplication>
+#include <QTest>
+
 namespace testapp {
 
 namespace {
@@ -26,6 +29,16 @@ QStringList recordedTexts()
     for (const Recorded& r : store())
         texts += r.text;
     return texts;
+}
+
+bool waitForRecorded(int count)
+{
+    return QTest::qWaitFor([count] { return store().size() >= count; }, 10000);
+}
+
+void deliverPosted()
+{
+    QCoreApplication::sendPostedEvents();
 }
 
 void install(TApplication& app)

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <ostream>
+
 namespace testapp {
 
 // Texts the application's error handler and message box received, oldest first.
@@ -20,5 +22,18 @@ struct Recorded
 const QList<Recorded>& recorded();
 void clearRecorded();
 QStringList recordedTexts();
+// Runs the event loop until at least count texts were recorded; the bound (10 s) only ends a
+// failing test.
+bool waitForRecorded(int count);
+
+// Delivers what was queued for later on this thread (messages shown later, paint requests),
+// without waiting for anything else.
+void deliverPosted();
 
 } // namespace testapp
+
+// Texts in test names and failure messages instead of byte dumps.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}

@@ -77,7 +77,9 @@ TEST_F(FormTest, TestFilesThatCannotBeWrittenRecordNothing)
     QTemporaryDir share;
     setDestination(f, share.path());
     copyOnce(f);
-    QTest::qWait(20);
+    // The message is shown once the click has returned.
+    ASSERT_TRUE(testapp::waitForRecorded(1));
+    testapp::deliverPosted();
     ASSERT_EQ(testapp::recorded().size(), 1);
     EXPECT_TRUE(testapp::recorded()[0].text.contains(path(QStringLiteral("100kbyte.txt"))))
         << testapp::recorded()[0].text.toStdString();
@@ -99,7 +101,8 @@ TEST_F(FormTest, CopyLogFileIsAppendedAndAReadOnlyOneIsReported)
     // Without write permission the file is left alone and the operator is told.
     ASSERT_TRUE(QFile(path(QStringLiteral("vamtcopy.txt"))).setPermissions(QFileDevice::ReadOwner));
     copyOnce(f);
-    QTest::qWait(20);
+    ASSERT_TRUE(testapp::waitForRecorded(1));
+    testapp::deliverPosted();
     EXPECT_EQ(f.Memo4->Count(), 3);
     ASSERT_EQ(testapp::recorded().size(), 1);
     EXPECT_TRUE(testapp::recorded()[0].text.contains(path(QStringLiteral("vamtcopy.txt"))));

@@ -63,8 +63,9 @@ TEST_F(FormTest, TypedDataSizesAreCheckedBeforeAnythingIsSent)
         }
     }
     f.Timer1->stop();
-    // Let the refused echoes of the accepted sizes come back.
-    QTest::qWait(200);
+    // The echoes of the accepted sizes come back (refused: the host is empty) before the
+    // window goes.
+    EXPECT_TRUE(QTest::qWaitFor([] { return workersInFlight() == 0; }, 10000));
 }
 
 TEST_F(FormTest, TimeOutSliderKeepsTheIntervalAboveIt)
@@ -101,6 +102,8 @@ TEST_F(FormTest, ConversionErrorDuringContinuousPingingIsShownOnce)
     EXPECT_FALSE(f.CheckBox1->isChecked());
     // The start ended with the first ping: "Dauerpingen" stays in front.
     EXPECT_TRUE(inFrontOf(f.Button1, f.Button2));
-    QTest::qWait(50);
+    // The message may be shown later; a second one would be queued behind it.
+    ASSERT_TRUE(testapp::waitForRecorded(1));
+    testapp::deliverPosted();
     EXPECT_EQ(testapp::recorded().size(), 1);
 }

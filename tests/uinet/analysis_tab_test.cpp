@@ -47,12 +47,12 @@ void runAnalysis(TForm1& f, bool checkLocked = true)
         EXPECT_TRUE(TApplication::instance()->busyCursor());
         EXPECT_FALSE(f.doPing1->isEnabled());
     }
-    QElapsedTimer t;
-    t.start();
-    while (
-        (TApplication::instance()->busyCursor() || f.Timer2->isActive() || f.Timer3->isActive()) &&
-        t.elapsed() < 60000)
-        QTest::qWait(20);
+    waitUntil(
+        [&f] {
+            return !TApplication::instance()->busyCursor() && !f.Timer2->isActive() &&
+                   !f.Timer3->isActive();
+        },
+        60000);
     EXPECT_FALSE(TApplication::instance()->busyCursor());
     EXPECT_TRUE(f.PageControl1->isEnabled());
     EXPECT_TRUE(f.doPing1->isEnabled());
@@ -312,14 +312,12 @@ TEST_F(AnalysisTab, HostChangedDuringTheRunAndAFileThatCannotBeWritten)
     // too).
     QDir(m_dir.path()).mkdir(QStringLiteral("quillnet_analysis_10.201.20.2.txt"));
     QTest::mouseClick(f.Button3, Qt::LeftButton);
-    QTest::qWait(2500);
+    // The run is under way: the first host has answered.
+    ASSERT_TRUE(waitUntil([&f] { return f.Memo2->Count() > 0; }));
     // The host entry lies outside the page control and stays usable.
     EXPECT_TRUE(f.ComboBox1->isEnabled());
     typeHost(f, QString::fromLatin1(netbed::ResponderEcho.address));
-    QElapsedTimer t;
-    t.start();
-    while (TApplication::instance()->busyCursor() && t.elapsed() < 60000)
-        QTest::qWait(20);
+    waitUntil([] { return !TApplication::instance()->busyCursor(); }, 60000);
     EXPECT_FALSE(TApplication::instance()->busyCursor());
     ASSERT_EQ(testapp::recorded().size(), 1);
     EXPECT_TRUE(testapp::recorded()[0].text.contains(

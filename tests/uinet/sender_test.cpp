@@ -155,7 +155,9 @@ TEST_F(SenderTest, InvalidDataSizeIsRefusedWithOneMessageInEveryMode)
             ASSERT_TRUE(waitUntil([] { return !testapp::recorded().isEmpty(); }, 8000));
             break;
         }
-        QTest::qWait(50);
+        // The message may be shown later; a second one would be queued behind it.
+        ASSERT_TRUE(testapp::waitForRecorded(1));
+        testapp::deliverPosted();
         ASSERT_EQ(testapp::recorded().size(), 1)
             << testapp::recordedTexts().join(u'\n').toStdString();
         EXPECT_EQ(testapp::recorded()[0].text, message.arg(QLatin1String(c.size)));
@@ -166,7 +168,8 @@ TEST_F(SenderTest, InvalidDataSizeIsRefusedWithOneMessageInEveryMode)
         EXPECT_TRUE(inFrontOf(f.Button1, f.Button2));
         // Nothing else changes: the typed text stays for the operator to mend.
         EXPECT_EQ(f.Edit1->text(), QLatin1String(c.size));
-        QTest::qWait(100);
+        // No worker was started (above), so no line can come; what is queued is delivered.
+        testapp::deliverPosted();
         EXPECT_EQ(f.LogWindow->Count(), lines);
     }
     // A size in the range pings again.
