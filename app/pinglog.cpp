@@ -13,13 +13,15 @@ QString timeStamp(const QDateTime& when)
     const QTime t = when.time();
     const QDate d = when.date();
     auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QChar(u'0')); };
-    return two(d.day()) + u'.' + two(d.month()) + u'.' + QStringLiteral("%1").arg(d.year(), 4, 10, QChar(u'0')) +
-           QStringLiteral(", ") + two(t.hour()) + sep + two(t.minute()) + sep + two(t.second());
+    return two(d.day()) + u'.' + two(d.month()) + u'.' +
+           QStringLiteral("%1").arg(d.year(), 4, 10, QChar(u'0')) + QStringLiteral(", ") +
+           two(t.hour()) + sep + two(t.minute()) + sep + two(t.second());
 }
 
 QString successLine(const QString& stamp, const QString& host, int dataSize, uint32_t roundTripMs)
 {
-    return stamp + QStringLiteral(", ") + host + QStringLiteral(", %1 bytes, %2ms").arg(dataSize).arg(roundTripMs);
+    return stamp + QStringLiteral(", ") + host +
+           QStringLiteral(", %1 bytes, %2ms").arg(dataSize).arg(roundTripMs);
 }
 
 QString failureText(const QString& host, const QString& reason)

@@ -44,8 +44,9 @@ TForm1::TForm1(QWidget* parent, metrics::MetricsRegistry* metrics)
 {
     registerVexTrendClass();
     const HandlerTable handlers = handlerTable();
-    const auto onCreate = FormReader::read(this, resources::windowDescription(QStringLiteral("TForm1")),
-                                           QStringLiteral("TForm1"), FormReader::Mode::Create, handlers);
+    const auto onCreate =
+        FormReader::read(this, resources::windowDescription(QStringLiteral("TForm1")),
+                         QStringLiteral("TForm1"), FormReader::Mode::Create, handlers);
     bindControls(this);
     // A single frame with a minimise button and no maximise button; the layout is fixed.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -282,7 +283,8 @@ void TForm1::showEvent(QShowEvent* event)
     if (!m_placed) {
         m_placed = true;
         if (const QScreen* s = screen())
-            move(s->availableGeometry().center() - QRect(QPoint(), frameGeometry().size()).center());
+            move(s->availableGeometry().center() -
+                 QRect(QPoint(), frameGeometry().size()).center());
     }
 }
 

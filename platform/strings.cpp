@@ -66,7 +66,8 @@ StringTable StringTable::parse(const QByteArray& data, const QString& origin)
             continue;
         const qsizetype eq = line.indexOf(u'=');
         if (eq <= 0)
-            throw EResourceError(QStringLiteral("%1, line %2: expected Name=Text").arg(origin).arg(lineNo));
+            throw EResourceError(
+                QStringLiteral("%1, line %2: expected Name=Text").arg(origin).arg(lineNo));
         const QString name = line.left(eq).trimmed();
         bool known = false;
         for (const Entry& e : kEntries) {
@@ -76,7 +77,10 @@ StringTable StringTable::parse(const QByteArray& data, const QString& origin)
             }
         }
         if (!known)
-            throw EResourceError(QStringLiteral("%1, line %2: unknown string '%3'").arg(origin).arg(lineNo).arg(name));
+            throw EResourceError(QStringLiteral("%1, line %2: unknown string '%3'")
+                                     .arg(origin)
+                                     .arg(lineNo)
+                                     .arg(name));
     }
     return table;
 }

@@ -6,8 +6,9 @@
 #include <QString>
 #include <QStringList>
 
-enum class StringId {
-    InvalidInteger, // "'%s' ist kein gültiger Integerwert"
+enum class StringId
+{
+    InvalidInteger,  // "'%s' ist kein gültiger Integerwert"
     InvalidDataSize, // a data size outside 1 to 64000
     // Captions of the Ping tab's statistics row.
     StatsSentReceivedLost,

@@ -40,7 +40,8 @@ int main(int argc, char** argv)
         while (app.busyCursor())
             QTest::qWait(1);
         std::printf("run %d: %.3f s from \"Analyse starten\" to the default cursor "
-                    "(expected about 12 s: seven steps a second apart and the 5 s wait; target within 0.5 s)\n",
+                    "(expected about 12 s: seven steps a second apart and the 5 s wait; target "
+                    "within 0.5 s)\n",
                     i + 1, clock.nsecsElapsed() / 1e9);
     }
     stopAllWorkers();

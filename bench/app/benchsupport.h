@@ -5,8 +5,8 @@
 #include "platform/programdir.h"
 
 #include <QFile>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <algorithm>
 #include <memory>

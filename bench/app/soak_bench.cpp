@@ -62,7 +62,9 @@ int main(int argc, char** argv)
         form.hide();
     // Workers in flight at once: with few, the figure is the latency of starting a thread and
     // waking it on this machine; with more, it is the window's own cost per result.
-    const int inFlight = qEnvironmentVariableIntValue("TM_SOAK_INFLIGHT") > 0 ? qEnvironmentVariableIntValue("TM_SOAK_INFLIGHT") : 32;
+    const int inFlight = qEnvironmentVariableIntValue("TM_SOAK_INFLIGHT") > 0
+                             ? qEnvironmentVariableIntValue("TM_SOAK_INFLIGHT")
+                             : 32;
     soak(app, form, 2000, inFlight); // the log window and the lists reach their bounds
     const long before = benchsupport::residentKiB();
     QElapsedTimer clock;
@@ -70,11 +72,14 @@ int main(int argc, char** argv)
     soak(app, form, total, inFlight);
     const double perResultMs = double(clock.nsecsElapsed()) / 1e6 / total;
     const long after = benchsupport::residentKiB();
-    std::printf("%d results through PingCompleted from real workers (loopback), %d in flight\n", total, inFlight);
+    std::printf("%d results through PingCompleted from real workers (loopback), %d in flight\n",
+                total, inFlight);
     std::printf("  time per result: %.3f ms (target < 0.2 ms)\n", perResultMs);
-    std::printf("  resident memory: %.1f MiB before, %.1f MiB after, growth %.2f MiB (target < 5 MiB)\n",
-                before / 1024.0, after / 1024.0, (after - before) / 1024.0);
-    std::printf("targets: %s\n", perResultMs < 0.2 && (after - before) < 5 * 1024 ? "met" : "NOT met");
+    std::printf(
+        "  resident memory: %.1f MiB before, %.1f MiB after, growth %.2f MiB (target < 5 MiB)\n",
+        before / 1024.0, after / 1024.0, (after - before) / 1024.0);
+    std::printf("targets: %s\n",
+                perResultMs < 0.2 && (after - before) < 5 * 1024 ? "met" : "NOT met");
     stopAllWorkers();
     return 0;
 }

@@ -59,7 +59,9 @@ int main(int argc, char** argv)
     }
     const double t = benchsupport::median(times);
     const double m = benchsupport::median(memory);
-    std::printf("Start-up to main window shown (offscreen), median of %d: %.1f ms (target < 300 ms)\n", runs, t);
+    std::printf(
+        "Start-up to main window shown (offscreen), median of %d: %.1f ms (target < 300 ms)\n",
+        runs, t);
     std::printf("Resident memory once shown, median: %.1f MiB (target < 80 MiB)\n", m);
     std::printf("targets: %s\n", t < 300 && m < 80 ? "met" : "NOT met");
     return 0;

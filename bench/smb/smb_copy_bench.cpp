@@ -134,8 +134,7 @@ bool measureOurs(const QString& source, int64_t size, const Share& share, int ru
             return false;
         }
         bps.push_back(double(size) * 8 / (double(copy.nanoseconds) / 1e9));
-        const int32_t ms =
-            roundHalfEven(static_cast<long double>(copy.nanoseconds) / 1e6L);
+        const int32_t ms = roundHalfEven(static_cast<long double>(copy.nanoseconds) / 1e6L);
         shown.push_back(copymath::speedHundredths(size, ms, kMBitDivisor) / 100.0);
     }
     return true;

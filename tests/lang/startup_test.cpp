@@ -85,7 +85,9 @@ INSTANTIATE_TEST_SUITE_P(
             "OtherNameBoth", "en_US.UTF-8", "netmon", {"netmon.enu", "quillnet.enu"}, true, false},
         StartCase{
             "ProgramWithExtension", "en_US.UTF-8", "quillnet.bin", {"quillnet.ENU"}, true, false}),
-    [](const ::testing::TestParamInfo<StartCase>& testCase) { return std::string(testCase.param.name); });
+    [](const ::testing::TestParamInfo<StartCase>& testCase) {
+        return std::string(testCase.param.name);
+    });
 
 TEST_F(LangTest, GermanModuleIsLoadedForEveryGermanLanguage)
 {

@@ -3,7 +3,6 @@
 #include "net/PingStats.h"
 #include "net/PingStatsText.h"
 
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -271,14 +270,20 @@ TEST(PingStatsText, MillisecondsWithThreeDecimals)
 }
 
 // The captions of the window's German and English string tables.
-const pingstatstext::Captions kGerman{
-    QStringLiteral("Gesendet/empfangen/verloren"), QStringLiteral("Verluste in Folge"),
-    QStringLiteral("l\u00e4ngste"), QStringLiteral("min/\u00d8/max"), QStringLiteral("Abw."),
-    QStringLiteral("Jitter"), QStringLiteral("P50/95/99")};
-const pingstatstext::Captions kEnglish{
-    QStringLiteral("Sent/received/lost"), QStringLiteral("lost in a row"), QStringLiteral("longest"),
-    QStringLiteral("min/avg/max"), QStringLiteral("mdev"), QStringLiteral("jitter"),
-    QStringLiteral("p50/95/99")};
+const pingstatstext::Captions kGerman{QStringLiteral("Gesendet/empfangen/verloren"),
+                                      QStringLiteral("Verluste in Folge"),
+                                      QStringLiteral("l\u00e4ngste"),
+                                      QStringLiteral("min/\u00d8/max"),
+                                      QStringLiteral("Abw."),
+                                      QStringLiteral("Jitter"),
+                                      QStringLiteral("P50/95/99")};
+const pingstatstext::Captions kEnglish{QStringLiteral("Sent/received/lost"),
+                                       QStringLiteral("lost in a row"),
+                                       QStringLiteral("longest"),
+                                       QStringLiteral("min/avg/max"),
+                                       QStringLiteral("mdev"),
+                                       QStringLiteral("jitter"),
+                                       QStringLiteral("p50/95/99")};
 
 PingStatistics::Snapshot sample()
 {
@@ -306,8 +311,7 @@ TEST(PingStatsText, LinesInBothLanguages)
          "l\u00e4ngste 2 (7.0 s)",
          "min/\u00d8/max 0.041/0.052/0.063 ms  Abw. 0.009  Jitter 0.017  "
          "P50/95/99 0.052/0.063/0.063"},
-        {kEnglish,
-         "Sent/received/lost 6/3/3 (50.00 %)  lost in a row 1 (0.0 s)  longest 2 (7.0 s)",
+        {kEnglish, "Sent/received/lost 6/3/3 (50.00 %)  lost in a row 1 (0.0 s)  longest 2 (7.0 s)",
          "min/avg/max 0.041/0.052/0.063 ms  mdev 0.009  jitter 0.017  "
          "p50/95/99 0.052/0.063/0.063"},
     };

@@ -7,12 +7,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QSlider>
-#include <QTimer>
 #include <QLabel>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSlider>
 #include <QTabWidget>
+#include <QTimer>
 
 using namespace copytab;
 
@@ -25,7 +25,8 @@ TEST_F(FormTest, DefaultDestinationFailsAndRecordsZeros)
     copyOnce(f);
     EXPECT_EQ(f.Edit5->text(), QStringLiteral("\\\\"));
     ASSERT_EQ(f.Memo4->Count(), 1);
-    EXPECT_TRUE(f.Memo4->Strings(0).endsWith(QStringLiteral(", copy process has failed"))) << f.Memo4->Strings(0).toStdString();
+    EXPECT_TRUE(f.Memo4->Strings(0).endsWith(QStringLiteral(", copy process has failed")))
+        << f.Memo4->Strings(0).toStdString();
     EXPECT_EQ(newest(f.VexTrend3), 0);
     EXPECT_EQ(newest(f.VexTrend4), 0);
     EXPECT_EQ(f.Memo3->Count() + f.Memo5->Count(), 0); // a failure stays out of the averages
@@ -49,7 +50,8 @@ TEST_F(FormTest, CopyToALocalFolderTimesItAndCleansUp)
     EXPECT_EQ(f.Edit5->text(), share.path() + u'/');
     ASSERT_EQ(f.Memo4->Count(), 1);
     const QString line = f.Memo4->Strings(0);
-    static const QRegularExpression format(QStringLiteral("^\\S+\\d\\d, \\d\\d.\\d\\d.\\d\\d, (\\d+)ms, ([\\d.,]+) MBit/s$"));
+    static const QRegularExpression format(
+        QStringLiteral("^\\S+\\d\\d, \\d\\d.\\d\\d.\\d\\d, (\\d+)ms, ([\\d.,]+) MBit/s$"));
     const auto m = format.match(line);
     ASSERT_TRUE(m.hasMatch()) << line.toStdString();
     const int elapsed = m.captured(1).toInt();
@@ -97,7 +99,9 @@ TEST_F(FormTest, CopyLogFileIsAppendedAndAReadOnlyOneIsReported)
     copyOnce(f);
     copyOnce(f);
     EXPECT_EQ(fileBytes(QStringLiteral("vamtcopy.txt")),
-              (f.Memo4->Strings(0) + QStringLiteral("\r\n") + f.Memo4->Strings(1) + QStringLiteral("\r\n")).toUtf8());
+              (f.Memo4->Strings(0) + QStringLiteral("\r\n") + f.Memo4->Strings(1) +
+               QStringLiteral("\r\n"))
+                  .toUtf8());
     // Without write permission the file is left alone and the operator is told.
     ASSERT_TRUE(QFile(path(QStringLiteral("vamtcopy.txt"))).setPermissions(QFileDevice::ReadOwner));
     copyOnce(f);
@@ -106,7 +110,8 @@ TEST_F(FormTest, CopyLogFileIsAppendedAndAReadOnlyOneIsReported)
     EXPECT_EQ(f.Memo4->Count(), 3);
     ASSERT_EQ(testapp::recorded().size(), 1);
     EXPECT_TRUE(testapp::recorded()[0].text.contains(path(QStringLiteral("vamtcopy.txt"))));
-    QFile(path(QStringLiteral("vamtcopy.txt"))).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QFile(path(QStringLiteral("vamtcopy.txt")))
+        .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_EQ(fileBytes(QStringLiteral("vamtcopy.txt")).count('\n'), 2);
 }
 
@@ -128,7 +133,8 @@ TEST_F(FormTest, UnitsAndGraphChoice)
         EXPECT_EQ(l->text(), QStringLiteral("0"));
     EXPECT_EQ(f.Memo4->Count(), 1); // the log stays
     copyOnce(f);
-    EXPECT_TRUE(lastLine(f.Memo4).endsWith(QStringLiteral(" KBit/s")) || lastLine(f.Memo4).contains(QStringLiteral(", 0ms")))
+    EXPECT_TRUE(lastLine(f.Memo4).endsWith(QStringLiteral(" KBit/s")) ||
+                lastLine(f.Memo4).contains(QStringLiteral(", 0ms")))
         << lastLine(f.Memo4).toStdString();
     // The time graph hides the unit box and names milliseconds.
     f.RadioButton4->click();
@@ -138,7 +144,8 @@ TEST_F(FormTest, UnitsAndGraphChoice)
     EXPECT_TRUE(inFrontOf(f.VexTrend3, f.VexTrend4));
     EXPECT_TRUE(inFrontOf(f.Label35, f.Label49));
     // The pair's members are opaque, or the one behind would show through the one in front.
-    for (QLabel* l : {f.Label35, f.Label36, f.Label37, f.Label38, f.Label49, f.Label50, f.Label51, f.Label52})
+    for (QLabel* l :
+         {f.Label35, f.Label36, f.Label37, f.Label38, f.Label49, f.Label50, f.Label51, f.Label52})
         EXPECT_TRUE(l->autoFillBackground()) << l->objectName().toStdString();
     f.RadioButton5->click();
     EXPECT_FALSE(f.GroupBox2->isHidden());

@@ -35,8 +35,11 @@ TEST_F(FormTest, StyleEntriesRestyleTheTimeGraphsTogether)
     {
         QAction* entry;
         TVexTrend::TTrendStyle style;
-    } styles[] = {{f.Filled1, TVexTrend::tsFilled}, {f.Bar1, TVexTrend::tsBar}, {f.Scatter1, TVexTrend::tsScatter},
-                  {f.N3D1, TVexTrend::ts3D}, {f.Line1, TVexTrend::tsLine}};
+    } styles[] = {{f.Filled1, TVexTrend::tsFilled},
+                  {f.Bar1, TVexTrend::tsBar},
+                  {f.Scatter1, TVexTrend::tsScatter},
+                  {f.N3D1, TVexTrend::ts3D},
+                  {f.Line1, TVexTrend::tsLine}};
     for (const auto& s : styles) {
         SCOPED_TRACE(s.entry->objectName().toStdString());
         s.entry->trigger();

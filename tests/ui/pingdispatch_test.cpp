@@ -14,7 +14,6 @@
 
 namespace {
 
-
 } // namespace
 
 TEST_F(FormTest, TypedDataSizesAreCheckedBeforeAnythingIsSent)
@@ -26,16 +25,23 @@ TEST_F(FormTest, TypedDataSizesAreCheckedBeforeAnythingIsSent)
     QTest::keyClick(f.ComboBox1->lineEdit(), Qt::Key_Backspace);
     // The messages, with the typed text in place of %1.
     const char* const notANumber = "'%1' ist kein gültiger Integerwert";
-    const char* const outOfRange = "Die Datengröße '%1' ist ungültig: erlaubt sind 1 bis 64000 Bytes.";
+    const char* const outOfRange =
+        "Die Datengröße '%1' ist ungültig: erlaubt sind 1 bis 64000 Bytes.";
     const struct
     {
         const char* text;
         bool sent;
         const char* message;
     } cases[] = {
-        {"", false, notANumber},      {"abc", false, notANumber}, {"-1", false, outOfRange},
-        {"0", false, outOfRange},     {"64001", false, outOfRange}, {"1e3", false, notANumber},
-        {"99999999999", false, notANumber}, {" 32", true, nullptr}, {"64000", true, nullptr},
+        {"", false, notANumber},
+        {"abc", false, notANumber},
+        {"-1", false, outOfRange},
+        {"0", false, outOfRange},
+        {"64001", false, outOfRange},
+        {"1e3", false, notANumber},
+        {"99999999999", false, notANumber},
+        {" 32", true, nullptr},
+        {"64000", true, nullptr},
         {"1", true, nullptr},
     };
     for (const auto& c : cases) {

@@ -259,8 +259,7 @@ TEST_F(AnalysisTab, FailedPollsShowAsSuchAndStayOutOfTotalsAndAverages)
         EXPECT_EQ(cell(f, c, 11), QString::number(total));
         // A size without an answer shows 0 and draws no bar; the others average their answers.
         const int average = cell(f, c, 12).toInt();
-        EXPECT_EQ(average, lost ? 0 : roundHalfEven(total / 10.0L))
-            << cell(f, c, 12).toStdString();
+        EXPECT_EQ(average, lost ? 0 : roundHalfEven(total / 10.0L)) << cell(f, c, 12).toStdString();
         EXPECT_EQ(f.VexTrend1->Values()[c - 1], average);
     }
     // Hovering a failed poll names its failure.

@@ -68,8 +68,7 @@ TEST_F(PingTab, DelayedRepliesSetTheScaleAndTheAverage)
     EXPECT_GE(rtt, 150);
     EXPECT_LE(rtt, 160);
     EXPECT_EQ(f.Label11->text(), QString::number(f.VexTrend2->MaxVal()));
-    EXPECT_EQ(f.Label13->text(),
-              QString::number(roundHalfEven(f.VexTrend2->MaxVal() / 2.0L)));
+    EXPECT_EQ(f.Label13->text(), QString::number(roundHalfEven(f.VexTrend2->MaxVal() / 2.0L)));
     EXPECT_EQ(f.VexTrend2->GridYstep(), roundHalfEven(f.VexTrend2->MaxVal() / 8.0L));
     // The average from the third value on, halves up; nothing before it.
     EXPECT_EQ(f.VexTrend2->TwinValues()[99], int(sum / 3.0 + 0.5));

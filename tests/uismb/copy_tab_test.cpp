@@ -37,7 +37,8 @@ TEST_F(CopyTab, EachSizeReachesTheShareAndIsRemovedAgain)
         QRadioButton* button;
         qint64 size;
     } sizes[] = {{f.RadioButton1, 102400}, {f.RadioButton2, 1048576}, {f.RadioButton3, 5242880}};
-    static const QRegularExpression format(QStringLiteral("^\\S+\\d\\d, \\d\\d.\\d\\d.\\d\\d, (\\d+)ms, ([\\d.,]+) MBit/s$"));
+    static const QRegularExpression format(
+        QStringLiteral("^\\S+\\d\\d, \\d\\d.\\d\\d.\\d\\d, (\\d+)ms, ([\\d.,]+) MBit/s$"));
     for (const auto& s : sizes) {
         s.button->click();
         copyOnce(f);
@@ -90,10 +91,12 @@ TEST_F(CopyTab, ServerStoppedDuringPeriodicCopyingAndBack)
     EXPECT_EQ(newest(f.VexTrend3), 0);
     ASSERT_TRUE(smbbed::startServer(&reason)) << reason.toStdString();
     f.Timer4Timer(f.Timer4);
-    EXPECT_FALSE(lastLine(f.Memo4).contains(QStringLiteral("failed"))) << lastLine(f.Memo4).toStdString();
+    EXPECT_FALSE(lastLine(f.Memo4).contains(QStringLiteral("failed")))
+        << lastLine(f.Memo4).toStdString();
     QTest::mouseClick(f.Button8, Qt::LeftButton);
     // Every line logged is in the file, the failure among them.
-    EXPECT_EQ(fileBytes(QStringLiteral("vamtcopy.txt")), (f.Memo4->lines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
+    EXPECT_EQ(fileBytes(QStringLiteral("vamtcopy.txt")),
+              (f.Memo4->lines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
     EXPECT_EQ(f.Memo4->Count(), 3);
 }
 

@@ -39,12 +39,13 @@ TEST(StringTable, FillsPlaceholdersInOrderAndRejectsUnknownNames)
     EXPECT_THROW(StringTable::parse("Nonsense=x\n", QStringLiteral("t")), EResourceError);
     EXPECT_THROW(StringTable::parse("no equals sign\n", QStringLiteral("t")), EResourceError);
 
-    StringTable::install(StringTable::parse("# English\r\nInvalidInteger='%s' is not a valid integer value\r\n",
-                                            QStringLiteral("t")));
+    StringTable::install(StringTable::parse(
+        "# English\r\nInvalidInteger='%s' is not a valid integer value\r\n", QStringLiteral("t")));
     EXPECT_EQ(StringTable::current().format(StringId::InvalidInteger, {QStringLiteral("x")}),
               QStringLiteral("'x' is not a valid integer value"));
     // A module that leaves a text out falls back to the built-in one.
     StringTable::install(StringTable::parse("", QStringLiteral("empty")));
-    EXPECT_EQ(StringTable::current().text(StringId::InvalidInteger), QStringLiteral("'%s' ist kein gültiger Integerwert"));
+    EXPECT_EQ(StringTable::current().text(StringId::InvalidInteger),
+              QStringLiteral("'%s' ist kein gültiger Integerwert"));
     StringTable::restoreBuiltIn();
 }

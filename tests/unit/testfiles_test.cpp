@@ -1,13 +1,13 @@
-#include "platform/posix.h"
-#include "platform/textfile.h"
 #include "app/testfiles.h"
 #include "platform/errors.h"
+#include "platform/posix.h"
+#include "platform/textfile.h"
 
-#include <cerrno>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cerrno>
 
 #include "support/filebytes.h"
 

@@ -2,9 +2,9 @@
 #include "platform/posix.h"
 #include "platform/textfile.h"
 
-#include <cerrno>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
 
 #include "support/filebytes.h"
 
@@ -49,7 +49,8 @@ TEST(TextFile, ReadsAnyLineEndsAndBadBytes)
     EXPECT_EQ(lines[2], QString());
     EXPECT_TRUE(lines[3].startsWith(u'c'));
     EXPECT_EQ(lines[4], QStringLiteral("last"));
-    EXPECT_EQ(textfile::readFirstLines(path, 2), QStringList({QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(textfile::readFirstLines(path, 2),
+              QStringList({QStringLiteral("a"), QStringLiteral("b")}));
 
     // A huge file is not read whole when only its head is wanted.
     QByteArray big;
@@ -82,10 +83,12 @@ TEST(TextFile, FailuresNameTheFileAndTheReason)
     EXPECT_THROW(textfile::appendLine(ro, QStringLiteral("lost?")), EInOutError);
     EXPECT_EQ(testapp::fileBytes(ro), QByteArray("keep\r\n"));
     EXPECT_TRUE(textfile::isReadOnly(dir.filePath(QStringLiteral("absent.txt"))));
-    EXPECT_FALSE(textfile::isReadOnly(dir.filePath(QStringLiteral("new.txt"))) && textfile::exists(dir.filePath(QStringLiteral("new.txt"))));
+    EXPECT_FALSE(textfile::isReadOnly(dir.filePath(QStringLiteral("new.txt"))) &&
+                 textfile::exists(dir.filePath(QStringLiteral("new.txt"))));
 
     // A full disk reports itself instead of losing the line silently.
     if (QFile::exists(QStringLiteral("/dev/full"))) {
-        EXPECT_THROW(textfile::appendLine(QStringLiteral("/dev/full"), QStringLiteral("x")), EInOutError);
+        EXPECT_THROW(textfile::appendLine(QStringLiteral("/dev/full"), QStringLiteral("x")),
+                     EInOutError);
     }
 }
